@@ -5,7 +5,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 ./scripts/deps.sh
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DORVELA_FUZZ=ON -DORVELA_BENCH=OFF -DORVELA_FUZZ_ONLY=ON >/dev/null
+  -DORVELA_FUZZ=ON -DORVELA_BENCH=OFF >/dev/null
 cmake --build build-fuzz -j"$(nproc)" --target orvela_fuzzers
 shopt -s nullglob
 for target in build-fuzz/fuzz/fuzz_*; do
