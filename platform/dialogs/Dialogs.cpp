@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
 
 namespace orvela::dialogs {
 
@@ -91,29 +92,55 @@ MessageButton Confirm(const QString& text)
     return box.exec() == QMessageBox::Yes ? MessageButton::Yes : MessageButton::No;
 }
 
-std::optional<QString> GetSaveFileName(QWidget* parent, const SaveFileRequest& request)
+bool SaveDialog::Execute(QWidget* parent)
 {
-    if (Record(Script::Shown::Kind::SaveFile, request.proposedPath))
-        return current->saveAnswers.isEmpty() ? std::nullopt : current->saveAnswers.takeFirst();
-    QFileDialog dialog(parent, request.title, request.proposedPath, request.filter);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    if (!request.defaultSuffix.isEmpty())
-        dialog.setDefaultSuffix(request.defaultSuffix);
-    if (!request.confirmOverwrite)
+    std::optional<QString> chosen;
+    if (Record(Script::Shown::Kind::SaveFile, FileName)) {
+        if (!current->saveAnswers.isEmpty())
+            chosen = current->saveAnswers.takeFirst();
+    } else {
+        QFileDialog dialog(parent, QString(), QString(), Filter);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
         dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    if (!request.proposedPath.isEmpty())
-        dialog.selectFile(request.proposedPath);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return std::nullopt;
-    return dialog.selectedFiles().constFirst();
+        if (!DefaultExt.isEmpty())
+            dialog.setDefaultSuffix(DefaultExt);
+        if (!FileName.isEmpty())
+            dialog.selectFile(FileName);
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+            chosen = dialog.selectedFiles().constFirst();
+    }
+    if (!chosen)
+        return false;
+    FileName = *chosen;
+    return true;
 }
 
-bool ExecPrintDialog(QWidget* parent, QPrinter& printer)
+PrintDialog::PrintDialog() = default;
+PrintDialog::~PrintDialog() = default;
+
+QPrinter& PrintDialog::Printer()
 {
-    if (Record(Script::Shown::Kind::Print, printer.docName()))
-        return current->printAnswers.isEmpty() ? false : current->printAnswers.takeFirst();
-    QPrintDialog dialog(&printer, parent);
+    if (!printer_)
+        printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return *printer_;
+}
+
+bool PrintDialog::Execute(QWidget* parent)
+{
+    const bool available = current ? current->printerAvailable : !QPrinterInfo::defaultPrinter().isNull();
+    if (!available)
+        throw Error(QStringLiteral("There is no default printer currently selected"));
+    if (Record(Script::Shown::Kind::Print, QString())) {
+        if (current->printAnswers.isEmpty() || !current->printAnswers.takeFirst())
+            return false;
+        if (!current->printToFile.isEmpty()) {
+            Printer().setOutputFormat(QPrinter::PdfFormat);
+            Printer().setOutputFileName(current->printToFile);
+        }
+        return true;
+    }
+    QPrintDialog dialog(&Printer(), parent);
     return dialog.exec() == QDialog::Accepted;
 }
 

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QWidget;
@@ -29,7 +30,7 @@ void Guard(const std::function<void()>& handler);
 template <class Handler>
 auto Guarded(Handler handler)
 {
-    return [handler](auto&&...) { Guard(handler); };
+    return [handler] { Guard(handler); };
 }
 
 enum class MessageButton { Yes, No, Ok, Cancel };
@@ -37,19 +38,31 @@ enum class MessageButton { Yes, No, Ok, Cancel };
 /// Confirmation box with Yes and No (the installer's question); returns the button pressed.
 MessageButton Confirm(const QString& text);
 
-struct SaveFileRequest {
-    QString title;
-    QString filter;       // e.g. "RTF formát (*.rtf)"
-    QString defaultSuffix;
-    QString proposedPath; // file name or path the dialog proposes
-    bool confirmOverwrite = false;
+/// The save dialog: one file type, no overwrite question; it proposes the path chosen last.
+class SaveDialog final {
+public:
+    QString Filter;     // e.g. "RTF formát (*.rtf)"
+    QString DefaultExt; // added to a name typed without one
+    QString FileName;   // the path chosen last
+
+    /// True when the user confirmed a name (then in FileName); false when cancelled.
+    bool Execute(QWidget* parent);
 };
 
-/// Save dialog; returns the chosen path, or nothing when cancelled.
-std::optional<QString> GetSaveFileName(QWidget* parent, const SaveFileRequest& request);
+/// The print dialog; the printer it configures serves the following print and is proposed next time.
+class PrintDialog final {
+public:
+    PrintDialog();
+    ~PrintDialog();
 
-/// Print dialog for the printer; false when cancelled.
-bool ExecPrintDialog(QWidget* parent, QPrinter& printer);
+    /// Error "There is no default printer currently selected" when the system has no printer;
+    /// otherwise true when the user confirmed.
+    bool Execute(QWidget* parent);
+    QPrinter& Printer();
+
+private:
+    std::unique_ptr<QPrinter> printer_;
+};
 
 /// Test seam: every box and dialog goes through a script when one is installed.
 /// The script records what would have been shown and answers in its place.
@@ -70,6 +83,8 @@ public:
     QList<MessageButton> confirmAnswers;          // default Yes
     QList<std::optional<QString>> saveAnswers;    // default cancel
     QList<bool> printAnswers;                     // default false
+    bool printerAvailable = true;                 // false: the system has no printer
+    QString printToFile;                          // confirmed prints go to this PDF file
     /// Called while a box is "up" (after it was recorded, before it returns).
     std::function<void(const Shown&)> whileShown;
 

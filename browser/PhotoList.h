@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QDateTime>
+#include <QHash>
+#include <QString>
+#include <array>
+
+namespace orvela {
+
+inline constexpr int kMaxPhotos = 20;
+
+/// The photos of the current species and the figures of their layout.
+struct PhotoList {
+    std::array<QString, kMaxPhotos> Files; // relative names of the photos that exist, packed from 0
+    int AreaWidth = 0;
+    int AreaHeight = 0;
+    int PictureWidth = 0;
+    int PictureHeight = 0;
+    int Current = 0;
+    int Count = 0;
+};
+
+/// "Foto/O<ID>_<n>.jpg".
+QString PhotoFileName(const QString& id, int number);
+
+/// Finds the photo files of a species in the Foto folder of the current directory. Names are matched
+/// without regard to case, as on the discs catalogues come from. The folder listing is kept until the
+/// folder changes, so a selection change costs two status reads instead of twenty.
+class PhotoFolder final {
+public:
+    /// Fills Files and Count of the list for the species; the other fields are left alone.
+    void Find(const QString& id, PhotoList& list);
+
+private:
+    struct Listing {
+        QString path;        // absolute
+        QDateTime modified;
+        QHash<QString, QString> names; // lower-case name -> name as stored
+        bool folders = false;          // lists folders (the current directory) or files (Foto)
+    };
+    static void Refresh(Listing& listing, const QString& path, bool folders);
+
+    Listing current_;
+    Listing photos_;
+};
+
+/// Where a photo goes in fit mode: never enlarged, shrunk in proportion to fit, centred (2 pixels lower).
+struct PhotoPlacement {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+};
+PhotoPlacement FitPhoto(int areaWidth, int areaHeight, int pictureWidth, int pictureHeight);
+
+/// Half of a difference, truncated toward zero.
+inline int Halved(int value)
+{
+    return value / 2;
+}
+
+} // namespace orvela
