@@ -9,6 +9,8 @@
 
 namespace orvela {
 
+TAboutBox* AboutBox = nullptr; // TODO-move to About.cpp
+
 namespace {
 
 template <class Form>

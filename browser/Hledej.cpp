@@ -62,9 +62,9 @@ void TFrmHledej::SetItemIndex(const QGroupBox* radioGroup, int index)
     GroupOf(radioGroup)->button(index)->setChecked(true);
 }
 
-FilterText::Criteria TFrmHledej::Criteria() const
+FilterText::SearchCriteria TFrmHledej::Criteria() const
 {
-    FilterText::Criteria criteria;
+    FilterText::SearchCriteria criteria;
     criteria.wildOnly = CheckBox1->isChecked();
     criteria.habitat = ItemIndex(RadioGroup1);
     criteria.colour = ItemIndex(RadioGroup2);

@@ -23,7 +23,7 @@ public:
     void SetItemIndex(const QGroupBox* radioGroup, int index);
 
     /// The criteria as the controls show them.
-    FilterText::Criteria Criteria() const;
+    FilterText::SearchCriteria Criteria() const;
 
     void BitBtn1Click();
     void Help1Click();

@@ -6,12 +6,12 @@
 #include "browser/ShowHelpContext.h"
 #include "browser/catalogue.h"
 #include "installer/Instal.h"
-#include "platform/controls/Colors.h"
+#include "platform/controls/Look.h"
 #include "platform/dataset/ClientDataSet.h"
 #include "platform/dialogs/Dialogs.h"
 #include "platform/dialogs/Errors.h"
 #include "platform/jpeg/JpegImage.h"
-#include "platform/richtext/RichText.h"
+#include "platform/richtext/PrintDocument.h"
 #include "platform/shell/Drive.h"
 
 #include <QAction>
@@ -624,7 +624,7 @@ void TForm1::ToolButton2Click()
         return;
     QPrinter& printer = PrintDialog1.Printer();
     printer.setDocName(QStringLiteral("Orvela"));
-    PrintDocument(*DBRichEdit1->Document(), printer);
+    richtext::PrintDocument(*DBRichEdit1->Document(), printer);
 }
 
 void TForm1::ToolButton3Click()

@@ -72,7 +72,7 @@ QString Marked()
     return IsTrue(QString::fromLatin1(PlantRecord::FILTR));
 }
 
-QString Criteria(const struct Criteria& criteria)
+QString Criteria(const SearchCriteria& criteria)
 {
     QString text = criteria.wildOnly ? Group(1) : QStringLiteral("ID>0");
     if (criteria.habitat != 0)

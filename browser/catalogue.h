@@ -54,7 +54,7 @@ QString Family(const QString& family); // "Family=12"
 QString Marked();                    // "FILTR=true"
 
 /// The criteria search: wild plants only or all, then the groups' conditions in a fixed order.
-struct Criteria {
+struct SearchCriteria {
     bool wildOnly = true;
     int habitat = 0;   // S1..S5
     int colour = 0;    // B1..B8
@@ -62,7 +62,7 @@ struct Criteria {
     int segments = 0;  // KL1..KL3
     int form = 0;      // SK10..SK12 (form + 9)
 };
-QString Criteria(const struct Criteria& criteria);
+QString Criteria(const SearchCriteria& criteria);
 } // namespace FilterText
 
 } // namespace orvela

@@ -1,0 +1,232 @@
+#include "MainWindowFixture.h"
+
+#include "browser/About.h"
+#include "browser/Hledej.h"
+#include "installer/Instal.h"
+#include "platform/dataset/ClientDataSet.h"
+#include "platform/shell/Drive.h"
+
+#include <QFile>
+#include <QSignalSpy>
+
+using namespace orvela;
+using namespace orvela::test;
+
+class MainWindowTest final : public QObject {
+    Q_OBJECT
+
+private slots:
+    void startShowsFirstSpeciesOnSummaryPage()
+    {
+        ProgramRun run;
+        TForm1& w = run.Window();
+        QCOMPARE(w.PageControl1->currentIndex(), 0);
+        QVERIFY(w.CzechFirst);
+        QCOMPARE(run.Current(), QStringLiteral("Buk lesní"));
+        QCOMPARE(w.DBGrid1->currentIndex().row(), 0);
+        QCOMPARE(QApplication::focusWidget(), w.Edit3);
+        QCOMPARE(w.Label2->text(), QStringLiteral("Počet rostlin: 6"));
+        QCOMPARE(w.Label1->text(), QStringLiteral("Buk lesní - Fagus sylvatica"));
+        QCOMPARE(w.Edit2->text(), QStringLiteral("Bukovité - Fagaceae"));
+        QCOMPARE(w.windowTitle(), QStringLiteral("Orvela"));
+        QVERIFY(run.script.shown.isEmpty());
+    }
+
+    void missingFamilyFileLeavesBothDatasetsClosed()
+    {
+        ProgramRun run([](CatalogueFolder& folder) { WriteSpecies(folder.Path(), SampleSpecies()); });
+        TForm1& w = run.Window();
+        QCOMPARE(run.script.Texts(), QStringList{QStringLiteral("Cannot open file Familia.xml.")});
+        QVERIFY(!w.DataFam->Active());
+        QVERIFY(!w.DataOrvela->Active());
+        QCOMPARE(w.DBGrid1->model()->rowCount(), 0);
+        QVERIFY(!w.ToolButton11->isHidden());
+        // The program keeps running: help opens, the about box is there, "Konec" ends it.
+        w.ToolButton10->click();
+        QCOMPARE(run.helpCalls.size(), 1);
+        QVERIFY(AboutBox);
+        w.ToolButton12->click();
+        QVERIFY(!w.isVisible());
+    }
+
+    void badSpeciesFile_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("exists");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("missing") << QByteArray() << false << QStringLiteral("Cannot open file Orvela.xml.");
+        QTest::newRow("not XML") << QByteArray("\x01\x02 garbage <<<") << true << QString();
+        QTest::newRow("no FIELDS") << QByteArray("<?xml version=\"1.0\" standalone=\"yes\"?><DATAPACKET Version=\"2.0\">"
+                                                 "<METADATA></METADATA><ROWDATA/></DATAPACKET>")
+                                   << true << QString();
+    }
+    void badSpeciesFile()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, exists);
+        QFETCH(QString, message);
+        ProgramRun run([&](CatalogueFolder& folder) {
+            WriteFamilies(folder.Path(), SampleFamilies());
+            if (exists) {
+                QFile file(folder.File(QStringLiteral("Orvela.xml")));
+                QVERIFY(file.open(QIODevice::WriteOnly));
+                file.write(content);
+            }
+        });
+        TForm1& w = run.Window();
+        QCOMPARE(run.script.shown.size(), 1);
+        QCOMPARE(run.script.shown[0].kind, dialogs::Script::Shown::Kind::Error);
+        if (!message.isEmpty())
+            QCOMPARE(run.script.shown[0].text, message);
+        QVERIFY(w.DataFam->Active());
+        QVERIFY(!w.DataOrvela->Active());
+        QCOMPARE(w.DBGrid1->model()->rowCount(), 0);
+        // A command on the closed catalogue is reported and the program goes on.
+        w.ToolButton8->click();
+        QCOMPARE(run.script.shown.size(), 2);
+        QVERIFY(w.isVisible());
+    }
+
+    void emptyCatalogueCountsZeroWithoutSelectionChange()
+    {
+        ProgramRun run([](CatalogueFolder& folder) {
+            WriteFamilies(folder.Path(), SampleFamilies());
+            WriteSpecies(folder.Path(), {});
+        });
+        TForm1& w = run.Window();
+        QCOMPARE(w.Label2->text(), QStringLiteral("Počet rostlin: 0"));
+        QCOMPARE(w.Label1->text(), QString());
+        QVERIFY(run.script.shown.isEmpty());
+        // Nothing may fail or add a record on an empty catalogue.
+        w.ToolButton8->click();
+        w.SpeedButton1->click();
+        w.ComboBox1->setCurrentIndex(3);
+        w.ComboBox1Change(3);
+        w.Edit1->setText(QStringLiteral("kořen"));
+        QTest::keyClick(w.Edit1, Qt::Key_Return);
+        QCOMPARE(w.DataOrvela->RecordCount(), 0);
+        QCOMPARE(w.DataOrvela->ChangeCount(), 0);
+        for (const auto& shown : run.script.shown)
+            QVERIFY2(shown.kind != dialogs::Script::Shown::Kind::Error, qPrintable(shown.text));
+    }
+
+    void installButtonFollowsDriveType_data()
+    {
+        QTest::addColumn<int>("driveType");
+        QTest::addColumn<bool>("visible");
+        QTest::newRow("CD-ROM") << int(shell::DriveType::CdRom) << true;
+        QTest::newRow("fixed disk") << int(shell::DriveType::Fixed) << false;
+        QTest::newRow("removable") << int(shell::DriveType::Removable) << false;
+        QTest::newRow("unknown") << int(shell::DriveType::Unknown) << false;
+    }
+    void installButtonFollowsDriveType()
+    {
+        QFETCH(int, driveType);
+        QFETCH(bool, visible);
+        shell::SetDriveTypeProbe([driveType] { return shell::DriveType(driveType); });
+        ProgramRun run;
+        shell::SetDriveTypeProbe({});
+        QCOMPARE(!run.Window().ToolButton11->isHidden(), visible);
+
+        // Ctrl+Q opens the install dialog whatever the drive type.
+        bool opened = false;
+        WhenModal([&opened](QWidget* dialog) {
+            opened = dynamic_cast<TForm2*>(dialog) != nullptr;
+            dialog->close();
+        });
+        QTest::keyClick(run.Window().Edit3, Qt::Key_Q, Qt::ControlModifier);
+        QVERIFY(opened);
+    }
+
+    void menuKeysComeBeforeTextFields()
+    {
+        ProgramRun run;
+        TForm1& w = run.Window();
+        w.SpeedButton1->click(); // the family of the first species: one species
+        QCOMPARE(w.Label2->text(), QStringLiteral("Počet rostlin: 1"));
+        for (QLineEdit* field : {w.Edit3, w.Edit1}) {
+            w.SpeedButton1->click();
+            field->setText(QStringLiteral("abc"));
+            field->setFocus();
+            QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+            QCOMPARE(w.Label2->text(), QStringLiteral("Počet rostlin: 6"));
+            QVERIFY(!field->hasSelectedText());
+        }
+    }
+
+    void helpOpensAtMainWindowContext()
+    {
+        ProgramRun run;
+        TForm1& w = run.Window();
+        QTest::keyClick(w.Edit3, Qt::Key_F1);
+        w.ToolButton10->click();
+        const QPair<QString, int> expected{QStringLiteral("Orvela.chm"), 101};
+        QCOMPARE(run.helpCalls, (QList<QPair<QString, int>>{expected, expected}));
+    }
+
+    void resizeKeepsFamilyPanelHeights()
+    {
+        ProgramRun run;
+        TForm1& w = run.Window();
+        w.setWindowState(Qt::WindowNoState);
+        for (const QSize size : {QSize(900, 700), QSize(1200, 900), QSize(640, 200)}) {
+            w.resize(size);
+            QTest::qWait(1);
+            QCOMPARE(w.Panel5->height(), std::max(0, w.TabSheet1->height() - 280));
+            QCOMPARE(w.DBMemo1->height(), std::max(0, w.GroupBox1->height() - 60));
+        }
+    }
+
+    void printAndSaveKeysOnlyOnArticlePage()
+    {
+        ProgramRun run;
+        TForm1& w = run.Window();
+        for (int page : {0, 1}) {
+            w.PageControl1->setCurrentIndex(page);
+            QTest::keyClick(w.Edit3, Qt::Key_P, Qt::ControlModifier);
+            QTest::keyClick(w.Edit3, Qt::Key_S, Qt::ControlModifier);
+            QVERIFY(run.script.shown.isEmpty());
+        }
+        w.PageControl1->setCurrentIndex(2);
+        QTest::keyClick(w.Edit3, Qt::Key_P, Qt::ControlModifier);
+        QTest::keyClick(w.Edit3, Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(run.script.shown.size(), 2);
+        QCOMPARE(run.script.shown[0].kind, dialogs::Script::Shown::Kind::Print);
+        QCOMPARE(run.script.shown[1].kind, dialogs::Script::Shown::Kind::SaveFile);
+    }
+
+    void dialogsOpenFromToolbarAndKeys()
+    {
+        ProgramRun run;
+        TForm1& w = run.Window();
+        QList<QWidget*> opened;
+        const auto closeNext = [&opened, &w] {
+            // The window manager gives the main window its activation back after a dialog.
+            QApplication::setActiveWindow(&w);
+            WhenModal([&opened](QWidget* dialog) {
+                opened << dialog;
+                dialog->close();
+            });
+        };
+        closeNext();
+        w.ToolButton7->click();
+        closeNext();
+        QTest::keyClick(w.Edit3, Qt::Key_H, Qt::ControlModifier);
+        closeNext();
+        w.ToolButton9->click();
+        closeNext();
+        QTest::keyClick(w.Edit3, Qt::Key_I, Qt::ControlModifier);
+        QCOMPARE(opened, (QList<QWidget*>{FrmHledej, FrmHledej, static_cast<QWidget*>(AboutBox), AboutBox}));
+    }
+
+    void konecClosesWithoutQuestion()
+    {
+        ProgramRun run;
+        run.Window().ToolButton12->click();
+        QVERIFY(!run.Window().isVisible());
+        QVERIFY(run.script.shown.isEmpty());
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "tst_mainwindow.moc"

@@ -1,0 +1,165 @@
+#include "MainWindowFixture.h"
+
+#include "platform/controls/Look.h"
+#include "platform/controls/DBCheckBox.h"
+#include "platform/dataset/ClientDataSet.h"
+
+using namespace orvela;
+using namespace orvela::test;
+
+namespace {
+DBCheckBox* TraitBox(TForm1& w, const char* field)
+{
+    for (DBCheckBox* box : w.TraitArea->findChildren<DBCheckBox*>())
+        if (box->DataField() == QLatin1String(field))
+            return box;
+    return nullptr;
+}
+
+QStringList FirstColumn(TForm1& w)
+{
+    QStringList names;
+    for (int row = 0; row < w.DBGrid1->model()->rowCount(); ++row)
+        names << w.DBGrid1->model()->index(row, 0).data().toString();
+    return names;
+}
+} // namespace
+
+class SpeciesViewTest final : public QObject {
+    Q_OBJECT
+
+private slots:
+    void listStartsInCzechOrder()
+    {
+        ProgramRun run;
+        TForm1& w = run.Window();
+        QCOMPARE(FirstColumn(w), (QStringList{"Buk lesní", "Čekanka obecná", "Hrách setý", "Chrpa modrá", "Růže šípková",
+                                              "Sedmikráska chudobka"}));
+        QCOMPARE(w.DBMemo1->toPlainText(), QStringLiteral("Stromy s nažkami."));
+        QCOMPARE(w.DBGrid1->Columns(0).Width(), 300);
+    }
+
+    void orderSwitchKeepsSpeciesAndSwapsColumns()
+    {
+        ProgramRun run;
+        TForm1& w = run.Window();
+        w.DBGrid1->setFocus();
+        QTest::keyClick(w.DBGrid1, Qt::Key_Down); // Čekanka obecná
+        QCOMPARE(run.Current(), QStringLiteral("Čekanka obecná"));
+        const QString header = w.Label1->text();
+
+        w.ToolButton1->click();
+        QVERIFY(!w.CzechFirst);
+        QCOMPARE(w.DBGrid1->Columns(0).Title(), QStringLiteral("Latinsky"));
+        QCOMPARE(FirstColumn(w), (QStringList{"Bellis perennis", "Centaurea cyanus", "Cichorium intybus", "Fagus sylvatica",
+                                              "Pisum sativum", "Rosa canina"}));
+        QCOMPARE(run.Current(), QStringLiteral("Čekanka obecná"));
+        QCOMPARE(w.DBGrid1->currentIndex().row(), 2);
+        QCOMPARE(w.Label1->text(), header);
+
+        QTest::keyClick(w.Edit3, Qt::Key_L, Qt::ControlModifier);
+        QVERIFY(w.CzechFirst);
+        QCOMPARE(w.DBGrid1->Columns(0).FieldName().toLower(), QStringLiteral("cz"));
+        QCOMPARE(FirstColumn(w).first(), QStringLiteral("Buk lesní"));
+        QCOMPARE(run.Current(), QStringLiteral("Čekanka obecná"));
+    }
+
+    void nameJump_data()
+    {
+        QTest::addColumn<bool>("latinFirst");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("czech prefix") << false << "ch" << "Chrpa modrá";
+        QTest::newRow("h before ch") << false << "h" << "Hrách setý";
+        QTest::newRow("mixed case") << false << "sEDm" << "Sedmikráska chudobka";
+        QTest::newRow("diacritics") << false << "čEK" << "Čekanka obecná";
+        QTest::newRow("no match stays") << false << "xyz" << "Buk lesní";
+        QTest::newRow("latin prefix") << true << "ros" << "Růže šípková";
+        QTest::newRow("czech name under latin order") << true << "sedm" << "Sedmikráska chudobka";
+    }
+    void nameJump()
+    {
+        QFETCH(bool, latinFirst);
+        QFETCH(QString, typed);
+        QFETCH(QString, expected);
+        ProgramRun run;
+        TForm1& w = run.Window();
+        if (latinFirst) {
+            w.ToolButton1->click();
+            w.DataOrvela->First();
+        }
+        TypeText(w.Edit3, typed);
+        QCOMPARE(run.Current(), expected);
+        // Clearing the field leaves the selection where it is.
+        w.Edit3->clear();
+        QCOMPARE(run.Current(), expected);
+    }
+
+    void nameJumpSearchesOnlyTheFilteredList()
+    {
+        ProgramRun run;
+        TForm1& w = run.Window();
+        w.ComboBox1->setCurrentIndex(12);
+        w.ComboBox1Change(12); // trees: only the beech
+        TypeText(w.Edit3, QStringLiteral("ch"));
+        QCOMPARE(run.Current(), QStringLiteral("Buk lesní"));
+    }
+
+    void traitBoxesFollowTheSpecies()
+    {
+        ProgramRun run;
+        TForm1& w = run.Window();
+        DBCheckBox* forests = TraitBox(w, "S3");
+        DBCheckBox* fields = TraitBox(w, "S1");
+        QVERIFY(forests && fields);
+        // The beech grows in forests: checked, yellow, enabled. Fields never changed: ordinary look.
+        QCOMPARE(forests->checkState(), Qt::Checked);
+        QCOMPARE(forests->Color(), colors::Yellow);
+        QVERIFY(forests->isEnabled());
+        QCOMPARE(fields->checkState(), Qt::Unchecked);
+        QVERIFY(fields->isEnabled());
+
+        TypeText(w.Edit3, QStringLiteral("chrpa"));
+        QCOMPARE(fields->checkState(), Qt::Checked);
+        QCOMPARE(forests->checkState(), Qt::Unchecked);
+        QCOMPARE(forests->Color(), colors::ButtonFace());
+        QVERIFY(!forests->isEnabled());
+
+        // A click changes neither box nor data.
+        QTest::mouseClick(fields, Qt::LeftButton);
+        QCOMPARE(fields->checkState(), Qt::Checked);
+        QVERIFY(w.DataOrvela->FieldByName("S1").AsBoolean());
+        QCOMPARE(w.DataOrvela->ChangeCount(), 0);
+    }
+
+    void unknownFamilyKeepsThePreviousOne()
+    {
+        ProgramRun run;
+        TForm1& w = run.Window();
+        TypeText(w.Edit3, QStringLiteral("chrpa"));
+        QCOMPARE(w.Edit2->text(), QStringLiteral("Hvězdnicovité - Asteraceae"));
+        w.Edit3->clear();
+        TypeText(w.Edit3, QStringLiteral("hr")); // family 4 does not exist
+        QCOMPARE(run.Current(), QStringLiteral("Hrách setý"));
+        QCOMPARE(w.Edit2->text(), QStringLiteral("Hvězdnicovité - Asteraceae"));
+        QCOMPARE(w.DBMemo1->toPlainText(), QStringLiteral("Úbory květů."));
+        QCOMPARE(w.Label1->text(), QStringLiteral("Hrách setý - Pisum sativum"));
+    }
+
+    void idLabelToggles()
+    {
+        ProgramRun run;
+        TForm1& w = run.Window();
+        QVERIFY(w.DBText1->isHidden());
+        w.PageControl1->setCurrentIndex(1);
+        QTest::keyClick(w.Edit3, Qt::Key_I, Qt::ControlModifier | Qt::AltModifier);
+        w.PageControl1->setCurrentIndex(0);
+        QVERIFY(w.DBText1->isVisible());
+        QCOMPARE(w.DBText1->text(), QStringLiteral("5"));
+        QTest::keyClick(w.Edit3, Qt::Key_I, Qt::ControlModifier | Qt::AltModifier);
+        QVERIFY(w.DBText1->isHidden());
+    }
+};
+
+QTEST_MAIN(SpeciesViewTest)
+#include "tst_speciesview.moc"
