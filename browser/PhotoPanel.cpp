@@ -22,15 +22,16 @@ void PhotoImage::paintEvent(QPaintEvent*)
 {
     if (!renderer_ || width() <= 0 || height() <= 0)
         return;
-    QImage image;
-    try {
-        image = renderer_(size());
-    } catch (const std::exception&) {
-        // A photo damaged past its header draws nothing; its load already reported what it could.
-        return;
-    }
     QPainter painter(this);
-    painter.drawImage(rect(), image);
+    try {
+        painter.drawImage(rect(), renderer_(size()));
+    } catch (const std::exception&) {
+        // Damage past the header shows only when the pixels are decoded; a box on every repaint
+        // would lock the window, so the photo's place says it instead.
+        painter.fillRect(rect(), QColor(83, 83, 83));
+        painter.setPen(Qt::white);
+        painter.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap, QStringLiteral("Fotografii nelze zobrazit."));
+    }
 }
 
 PhotoPanel::PhotoPanel(QWidget* parent)
@@ -46,6 +47,9 @@ PhotoPanel::PhotoPanel(QWidget* parent)
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, QColor(83, 83, 83));
     setPalette(palette);
+    // Each bar keeps its thickness while hidden: the 1:1 layout counts it either way.
+    ScrollBar1->setFixedHeight(kBarThickness);
+    ScrollBar2->setFixedWidth(kBarThickness);
     for (QScrollBar* bar : {ScrollBar1, ScrollBar2}) {
         bar->setRange(0, 0);
         bar->setSingleStep(1);
