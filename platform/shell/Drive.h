@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 #include <functional>
 
 namespace orvela::shell {
@@ -13,5 +14,11 @@ DriveType CurrentDriveType();
 
 /// Test seam: answers CurrentDriveType in place of the file system while set (empty restores it).
 void SetDriveTypeProbe(std::function<DriveType()> probe);
+
+/// Bytes the user may still write on the file system holding the folder; -1 when that cannot be read.
+qint64 FreeSpace(const QString& folder);
+
+/// Test seam: answers FreeSpace in place of the file system while set (empty restores it).
+void SetFreeSpaceProbe(std::function<qint64(const QString& folder)> probe);
 
 } // namespace orvela::shell

@@ -1,0 +1,3 @@
+#define IDH_HLAVNI_OKNO 101
+#define IDH_HLEDANI 102
+#define IDH_O_PROGRAMU 103
