@@ -1,0 +1,140 @@
+#include "MainWindowFixture.h"
+
+#include "platform/dataset/ClientDataSet.h"
+
+#include <QFile>
+#include <QTextDocument>
+
+using namespace orvela;
+using namespace orvela::test;
+
+namespace {
+QByteArray ReadAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+int PdfPageCount(const QString& path)
+{
+    return int(ReadAll(path).count("/Type /Page\n") + ReadAll(path).count("/Type /Page\r") +
+               ReadAll(path).count("/Type /Page>>") + ReadAll(path).count("/Type /Page "));
+}
+
+void ShowArticlePage(TForm1& w)
+{
+    w.PageControl1->setCurrentIndex(2);
+}
+} // namespace
+
+class ArticleTest final : public QObject {
+    Q_OBJECT
+
+private slots:
+    void viewShowsTheCurrentArticle()
+    {
+        ProgramRun run;
+        TForm1& w = run.Window();
+        ShowArticlePage(w);
+        QCOMPARE(w.DBRichEdit1->Document()->toPlainText().trimmed(), QStringLiteral("Mohutný strom s hladkou šedou kůrou."));
+        TypeText(w.Edit3, QStringLiteral("čekanka"));
+        QVERIFY(w.DBRichEdit1->Document()->toPlainText().contains(QStringLiteral("Kořen čekanky")));
+        QVERIFY(w.DBRichEdit1->isReadOnly());
+    }
+
+    void saveWritesTheStoredBytes()
+    {
+        ProgramRun run;
+        TForm1& w = run.Window();
+        ShowArticlePage(w);
+        const QString target = run.folder.File(QStringLiteral("out/buk.rtf"));
+        QDir(run.folder.Path()).mkdir(QStringLiteral("out"));
+        QFile existing(target);
+        QVERIFY(existing.open(QIODevice::WriteOnly));
+        existing.write(QByteArray(10000, 'x')); // replaced without a question
+        existing.close();
+
+        run.script.saveAnswers = {target};
+        QDir::setCurrent(run.folder.File(QStringLiteral("out"))); // the dialog may leave another folder current
+        QDir::setCurrent(run.folder.Path());
+        w.ToolButton3->click();
+        QCOMPARE(ReadAll(target), SampleSpecies()[4].note);
+        QCOMPARE(QDir::currentPath(), QDir(run.folder.Path()).canonicalPath());
+
+        // The second save proposes the path chosen first; a cancel writes nothing.
+        QTest::keyClick(w.Edit3, Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(run.script.shown.last().text, target);
+        QCOMPARE(ReadAll(target), SampleSpecies()[4].note);
+    }
+
+    void failedSaveRestoresTheDirectory()
+    {
+        ProgramRun run;
+        TForm1& w = run.Window();
+        ShowArticlePage(w);
+        const QString target = run.folder.File(QStringLiteral("missing-folder/a.rtf"));
+        run.script.saveAnswers = {target};
+        w.ToolButton3->click();
+        QCOMPARE(run.script.shown.last().kind, dialogs::Script::Shown::Kind::Error);
+        QCOMPARE(run.script.shown.last().text, QStringLiteral("Cannot create file %1.").arg(target));
+        QCOMPARE(QDir::currentPath(), QDir(run.folder.Path()).canonicalPath());
+        QVERIFY(!QFile::exists(target));
+    }
+
+    void emptyArticleSavesEmptyFileAndPrintsOnePage()
+    {
+        ProgramRun run([](CatalogueFolder& folder) {
+            WriteFamilies(folder.Path(), SampleFamilies());
+            WriteSpecies(folder.Path(), {{1, "Prázdná", "Vacua", 1, QByteArray()}});
+        });
+        TForm1& w = run.Window();
+        ShowArticlePage(w);
+        const QString target = run.folder.File(QStringLiteral("empty.rtf"));
+        run.script.saveAnswers = {target};
+        w.ToolButton3->click();
+        QVERIFY(QFile::exists(target));
+        QCOMPARE(QFileInfo(target).size(), 0);
+
+        const QString pdf = run.folder.File(QStringLiteral("print.pdf"));
+        run.script.printAnswers = {true};
+        run.script.printToFile = pdf;
+        w.ToolButton2->click();
+        QCOMPARE(PdfPageCount(pdf), 1);
+    }
+
+    void longArticlePrintsOnSeveralPages()
+    {
+        QString text;
+        for (int i = 0; i < 400; ++i)
+            text += QStringLiteral("Odstavec číslo %1 o rostlinách.\n").arg(i);
+        ProgramRun run([&text](CatalogueFolder& folder) {
+            WriteFamilies(folder.Path(), SampleFamilies());
+            WriteSpecies(folder.Path(), {{1, "Dlouhá", "Longa", 1, Article(text)}});
+        });
+        TForm1& w = run.Window();
+        ShowArticlePage(w);
+        const QString pdf = run.folder.File(QStringLiteral("print.pdf"));
+        run.script.printAnswers = {true};
+        run.script.printToFile = pdf;
+        QTest::keyClick(w.Edit3, Qt::Key_P, Qt::ControlModifier);
+        QVERIFY(PdfPageCount(pdf) > 3);
+    }
+
+    void printCancelledOrWithoutPrinter()
+    {
+        ProgramRun run;
+        TForm1& w = run.Window();
+        ShowArticlePage(w);
+        run.script.printAnswers = {false};
+        w.ToolButton2->click();
+        QCOMPARE(run.script.shown.size(), 1);
+        run.script.printerAvailable = false;
+        w.ToolButton2->click();
+        QCOMPARE(run.script.shown.size(), 2);
+        QCOMPARE(run.script.shown.last().kind, dialogs::Script::Shown::Kind::Error);
+        QCOMPARE(run.script.shown.last().text, QStringLiteral("There is no default printer currently selected."));
+    }
+};
+
+QTEST_MAIN(ArticleTest)
+#include "tst_article.moc"
