@@ -132,7 +132,6 @@ void TForm1::SetUpLook()
     SetFont(GroupBox1, 15, false);
     SetBackground(Edit2, colors::PaleGreen);
     DBMemo1->SetColor(colors::PaleGreen);
-    DBMemo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
     for (QWidget* toolBar : {ToolBar3, ToolBar2}) {
         SetBackground(toolBar, colors::SkyBlue);

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "platform/controls/DataFieldControl.h"
+
+#include <QByteArray>
+#include <QTextEdit>
+
+namespace orvela {
+
+/// Read-only view of a rich-text (RTF) field of the current record, with the text search the
+/// article search needs. The formatted document is built only when it is seen or asked for, so a
+/// hidden view follows a fast-moving cursor cheaply.
+class DBRichEdit final : public QTextEdit, public DataFieldControl {
+public:
+    explicit DBRichEdit(QWidget* parent = nullptr);
+
+    QColor Color() const;
+    void SetColor(const QColor& color);
+
+    /// The field's stored bytes for the current record.
+    const QByteArray& Value() const { return value_; }
+    /// The characters the view shows, the ground of GetTextLen and FindText.
+    const QString& Text() const;
+    int GetTextLen() const;
+    /// Position of the first occurrence of text lying wholly within [start, end), case ignored;
+    /// end -1: to the end of the text. -1 when not found.
+    int FindText(const QString& text, int start, int end) const;
+
+    /// The formatted document of the current value (built now when still pending), e.g. for printing.
+    QTextDocument* Document();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void Refresh();
+    void BuildDocument();
+
+    QByteArray value_;
+    mutable QString text_;
+    mutable bool textPending_ = false;
+    bool documentPending_ = false;
+    bool loaded_ = false;
+};
+
+} // namespace orvela

@@ -1,0 +1,106 @@
+#include "platform/controls/DataSource.h"
+
+#include <algorithm>
+
+namespace orvela {
+
+DataLink::~DataLink()
+{
+    if (source_)
+        source_->Detach(this);
+}
+
+void DataLink::SetSource(DataSource* source)
+{
+    if (source_ == source)
+        return;
+    if (source_)
+        source_->Detach(this);
+    if (source)
+        source->Attach(this);
+    DataSetChanged();
+}
+
+ClientDataSet* DataLink::ActiveDataSet() const
+{
+    ClientDataSet* dataSet = source_ ? source_->DataSet() : nullptr;
+    return dataSet && dataSet->Active() ? dataSet : nullptr;
+}
+
+DataSource::DataSource(ClientDataSet* dataSet)
+{
+    SetDataSet(dataSet);
+}
+
+DataSource::~DataSource()
+{
+    if (dataSet_)
+        dataSet_->RemoveObserver(this);
+    for (DataLink* link : links_)
+        link->source_ = nullptr;
+}
+
+void DataSource::SetDataSet(ClientDataSet* dataSet)
+{
+    if (dataSet_ == dataSet)
+        return;
+    if (dataSet_)
+        dataSet_->RemoveObserver(this);
+    dataSet_ = dataSet;
+    if (dataSet_)
+        dataSet_->AddObserver(this);
+    DataSetChanged();
+}
+
+template <class Notify>
+void DataSource::FanOut(Notify notify)
+{
+    // A control may unbind itself or another one while being told; tell only those still bound.
+    const std::vector<DataLink*> links = links_;
+    for (DataLink* link : links) {
+        if (std::find(links_.begin(), links_.end(), link) != links_.end())
+            notify(link);
+    }
+}
+
+void DataSource::DataSetChanged()
+{
+    FanOut([](DataLink* link) { link->DataSetChanged(); });
+}
+
+void DataSource::RecordChanged()
+{
+    FanOut([](DataLink* link) { link->RecordChanged(); });
+}
+
+void DataSource::Attach(DataLink* link)
+{
+    links_.push_back(link);
+    link->source_ = this;
+}
+
+void DataSource::Detach(DataLink* link)
+{
+    links_.erase(std::remove(links_.begin(), links_.end(), link), links_.end());
+    link->source_ = nullptr;
+}
+
+void FieldDataLink::SetFieldName(const QString& fieldName)
+{
+    fieldName_ = fieldName;
+    refresh_();
+}
+
+std::optional<Field> FieldDataLink::CurrentField() const
+{
+    ClientDataSet* dataSet = ActiveDataSet();
+    if (!dataSet || fieldName_.isEmpty())
+        return std::nullopt;
+    bool found = false;
+    Field field = dataSet->FindField(fieldName_, &found);
+    if (!found)
+        return std::nullopt;
+    return field;
+}
+
+} // namespace orvela
