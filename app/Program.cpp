@@ -9,8 +9,6 @@
 
 namespace orvela {
 
-TAboutBox* AboutBox = nullptr; // TODO-move to About.cpp
-
 namespace {
 
 template <class Form>

@@ -12,6 +12,8 @@
 
 namespace orvela {
 
+TAboutBox* AboutBox = nullptr;
+
 namespace {
 
 std::function<void(const QUrl&)>& UrlOpener()

@@ -1,0 +1,28 @@
+// Any NOTE value must give an article: no crash, no hang, and the plain text that the search reads
+// must be exactly the text of the document that the view shows.
+#include "platform/richtext/RichText.h"
+
+#include <QGuiApplication>
+#include <QTextDocument>
+
+#include <cstdint>
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QGuiApplication application(*argc, *argv);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const QByteArrayView value(data, qsizetype(size));
+    const QString text = orvela::richtext::ArticleText(value);
+    QTextDocument document;
+    orvela::richtext::LoadArticle(document, value);
+    if (document.toPlainText() != text)
+        std::abort();
+    orvela::richtext::FindText(text, u"č");
+    return 0;
+}

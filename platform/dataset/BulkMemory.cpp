@@ -1,0 +1,127 @@
+#include "platform/dataset/BulkMemory.h"
+
+#include <pugixml.hpp>
+
+#include <cstdlib>
+#include <new>
+#include <sys/mman.h>
+#include <utility>
+
+namespace orvela::packet {
+namespace {
+
+constexpr std::size_t kHugePage = std::size_t(2) << 20;
+// Below this, a huge-page mapping saves nothing worth a system call.
+constexpr std::size_t kSmallestMapping = std::size_t(1) << 20;
+
+std::size_t RoundUp(std::size_t size) {
+    return (size + kHugePage - 1) / kHugePage * kHugePage;
+}
+
+/// Anonymous mapping with huge pages asked for; nullptr when the mapping fails.
+char *MapHuge(std::size_t length) {
+    void *memory = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (memory == MAP_FAILED)
+        return nullptr;
+    ::madvise(memory, length, MADV_HUGEPAGE); // advice only: without it the pages are merely smaller
+    return static_cast<char *>(memory);
+}
+
+struct Arena {
+    char *base = nullptr;
+    std::size_t capacity = 0;
+    std::size_t used = 0;
+    pugi::allocation_function previousAllocate = nullptr;
+    pugi::deallocation_function previousDeallocate = nullptr;
+};
+
+Arena *current = nullptr;
+
+void *ArenaAllocate(std::size_t size) {
+    Arena &arena = *current;
+    const std::size_t aligned = (size + 15) & ~std::size_t(15);
+    if (aligned >= size && arena.capacity - arena.used >= aligned) {
+        void *block = arena.base + arena.used;
+        arena.used += aligned;
+        return block;
+    }
+    return arena.previousAllocate(size);
+}
+
+void ArenaDeallocate(void *block) {
+    Arena &arena = *current;
+    const char *at = static_cast<const char *>(block);
+    if (at >= arena.base && at < arena.base + arena.capacity)
+        return; // dropped with the arena
+    arena.previousDeallocate(block);
+}
+
+} // namespace
+
+FileBuffer::FileBuffer(std::size_t size) : size_(size) {
+    const std::size_t needed = size + 1;
+    if (needed >= kSmallestMapping) {
+        mapped_ = RoundUp(needed);
+        data_ = MapHuge(mapped_);
+    }
+    if (!data_) {
+        mapped_ = 0;
+        data_ = new char[needed];
+    }
+    data_[size] = '\0';
+}
+
+FileBuffer::~FileBuffer() {
+    Release();
+}
+
+FileBuffer::FileBuffer(FileBuffer &&other) noexcept
+    : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)),
+      mapped_(std::exchange(other.mapped_, 0)) {}
+
+FileBuffer &FileBuffer::operator=(FileBuffer &&other) noexcept {
+    if (this != &other) {
+        Release();
+        data_ = std::exchange(other.data_, nullptr);
+        size_ = std::exchange(other.size_, 0);
+        mapped_ = std::exchange(other.mapped_, 0);
+    }
+    return *this;
+}
+
+void FileBuffer::Release() {
+    if (mapped_)
+        ::munmap(data_, mapped_);
+    else
+        delete[] data_;
+    data_ = nullptr;
+}
+
+ParseArenaScope::ParseArenaScope(std::size_t expectedBytes) {
+    if (current)
+        return; // nested: the outer arena serves
+    auto *arena = new Arena;
+    // Address space only: pages are backed as the tree grows into them.
+    arena->capacity = RoundUp(expectedBytes + kSmallestMapping);
+    arena->base = MapHuge(arena->capacity);
+    if (!arena->base) {
+        delete arena;
+        return;
+    }
+    arena->previousAllocate = pugi::get_memory_allocation_function();
+    arena->previousDeallocate = pugi::get_memory_deallocation_function();
+    current = arena;
+    pugi::set_memory_management_functions(ArenaAllocate, ArenaDeallocate);
+    owner_ = true;
+}
+
+ParseArenaScope::~ParseArenaScope() {
+    if (!owner_)
+        return;
+    Arena *arena = std::exchange(current, nullptr);
+    pugi::set_memory_management_functions(arena->previousAllocate, arena->previousDeallocate);
+    ::munmap(arena->base, arena->capacity);
+    delete arena;
+}
+
+} // namespace orvela::packet

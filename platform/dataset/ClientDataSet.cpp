@@ -1,0 +1,596 @@
+#include "platform/dataset/ClientDataSet.h"
+
+#include "platform/dataset/FilterExpression.h"
+#include "platform/dataset/PacketContent.h"
+#include "platform/dialogs/Dialogs.h"
+#include "platform/dialogs/Errors.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+
+namespace orvela {
+
+using packet::Content;
+
+struct ClientDataSet::Impl {
+    enum class State { Browse, Edit, EditWithoutRecord };
+
+    explicit Impl(ClientDataSet &owner, QString name) : q(owner), name(std::move(name)) {}
+
+    ClientDataSet &q;
+    QString name;
+    QString fileName;
+    QString writeBackPath;
+    bool logChanges = true;
+    bool readOnly = false;
+    QString indexFieldNames;
+    QString filter;
+    bool filtered = false;
+    std::vector<DataSetObserver *> observers;
+
+    std::unique_ptr<Content> content; // null while closed
+    std::vector<int> order;           // every record, in index order
+    std::vector<int> visible;         // records passing the filter, in index order
+    packet::FilterExpression expression;
+    int cursor = -1; // position in visible; -1: no record
+    bool eof = false;
+    State state = State::Browse;
+    std::vector<std::pair<int, bool>> pendingFlags; // Boolean values set since Edit
+    int changeCount = 0;
+
+    [[noreturn]] void Fail(const QString &message) const { throw DataSetError(name + QStringLiteral(": ") + message); }
+
+    void CheckActive() const {
+        if (!content)
+            Fail(QStringLiteral("Cannot perform this operation on a closed dataset"));
+    }
+
+    int ColumnOf(const QString &fieldName) const {
+        CheckActive();
+        const int column = content->FindColumn(fieldName);
+        if (column < 0)
+            Fail(QStringLiteral("Field '%1' not found").arg(fieldName));
+        return column;
+    }
+
+    int CurrentRecord() const { return content && cursor >= 0 ? visible[cursor] : -1; }
+
+    std::vector<int> SortedRecords(const Content &c, const QString &fieldName) const;
+    packet::FilterExpression Expression(const Content &c, const QString &text) const {
+        return packet::FilterExpression::Parse(text, c, name);
+    }
+    void Refilter();
+    bool Matches(int column, const QString &value, LocateOptions options, int record);
+
+    /// Stores a pending edit as a move or a close would.
+    void PostPending() {
+        if (state != State::Browse)
+            q.Post();
+    }
+
+    /// Puts the cursor on a visible row; observers hear of it only when the record changes.
+    void Place(int row) {
+        const int before = CurrentRecord();
+        cursor = row;
+        if (CurrentRecord() != before)
+            NotifyRecordChanged();
+    }
+
+    void NotifyDataSetChanged() {
+        for (DataSetObserver *observer : std::vector(observers))
+            observer->DataSetChanged();
+    }
+    void NotifyRecordChanged() {
+        for (DataSetObserver *observer : std::vector(observers))
+            observer->RecordChanged();
+    }
+    void RunAfterScroll() const {
+        if (q.AfterScroll)
+            q.AfterScroll();
+    }
+};
+
+std::vector<int> ClientDataSet::Impl::SortedRecords(const Content &constContent, const QString &fieldName) const {
+    Content &c = const_cast<Content &>(constContent); // builds the column's key cache
+    std::vector<int> records(c.recordCount);
+    std::iota(records.begin(), records.end(), 0);
+    if (fieldName.isEmpty())
+        return records;
+    const int column = c.FindColumn(fieldName);
+    if (column < 0)
+        Fail(QStringLiteral("Field '%1' not found").arg(fieldName));
+    const packet::Column &values = c.columns[column];
+
+    // Records without a value first; equal keys keep file order.
+    struct Entry {
+        bool hasValue;
+        quint64 prefix; // leading key bytes, big-endian, so most comparisons stay in this array
+        int record;
+    };
+    std::vector<Entry> entries(c.recordCount);
+    const bool numeric = values.type == FieldType::Integer || values.type == FieldType::Boolean;
+    if (!numeric)
+        c.EnsureSortKeys(column);
+    for (int record = 0; record < c.recordCount; ++record) {
+        Entry &entry = entries[record];
+        entry.record = record;
+        entry.hasValue = !c.IsNull(column, record);
+        if (numeric) {
+            entry.prefix = static_cast<quint64>(c.AsInteger(column, record)) ^ (quint64(1) << 63);
+        } else if (entry.hasValue) {
+            const char *key = c.SortKey(column, record);
+            quint64 prefix = 0;
+            for (int i = 0, ended = 0; i < 8; ++i) {
+                ended = ended || key[i] == '\0';
+                prefix = prefix << 8 | (ended ? 0 : static_cast<unsigned char>(key[i]));
+            }
+            entry.prefix = prefix;
+        }
+    }
+    std::sort(entries.begin(), entries.end(), [&](const Entry &a, const Entry &b) {
+        if (a.hasValue != b.hasValue)
+            return !a.hasValue;
+        if (a.prefix != b.prefix)
+            return a.prefix < b.prefix;
+        if (!numeric && a.hasValue) {
+            // Equal prefixes of keys shorter than 8 bytes mean equal keys.
+            if (const int order = std::strcmp(c.SortKey(column, a.record), c.SortKey(column, b.record)))
+                return order < 0;
+        }
+        return a.record < b.record;
+    });
+    for (int i = 0; i < c.recordCount; ++i)
+        records[i] = entries[i].record;
+    return records;
+}
+
+void ClientDataSet::Impl::Refilter() {
+    if (!filtered) {
+        visible = order;
+        return;
+    }
+    visible.clear();
+    visible.reserve(order.size());
+    for (int record : order) {
+        if (expression.Holds(*content, record))
+            visible.push_back(record);
+    }
+}
+
+bool ClientDataSet::Impl::Matches(int column, const QString &value, LocateOptions options, int record) {
+    Content &c = *content;
+    if (c.IsNull(column, record))
+        return false;
+    const bool ignoreCase = options.testFlag(LocateOption::CaseInsensitive);
+    // Folded once per column, so that a search over every record compares plain characters.
+    const QStringView text = ignoreCase ? c.FoldedText(column, record) : QStringView(c.Texts(column)[record]);
+    if (options.testFlag(LocateOption::PartialKey))
+        return !value.isEmpty() && text.startsWith(value);
+    return text == value;
+}
+
+ClientDataSet::ClientDataSet(QString name) : d(std::make_unique<Impl>(*this, std::move(name))) {}
+
+ClientDataSet::~ClientDataSet() {
+    // The program ends whatever happens here: a failed write-back is reported, not thrown.
+    try {
+        Close();
+    } catch (const Error &error) {
+        dialogs::ShowError(error.Message());
+    } catch (const std::exception &error) {
+        dialogs::ShowError(QString::fromLocal8Bit(error.what()));
+    }
+}
+
+const QString &ClientDataSet::Name() const {
+    return d->name;
+}
+
+const QString &ClientDataSet::FileName() const {
+    return d->fileName;
+}
+
+void ClientDataSet::SetFileName(const QString &fileName) {
+    d->fileName = fileName;
+    // An open dataset writes to the file named now, wherever the current directory goes later.
+    if (d->content && !fileName.isEmpty())
+        d->writeBackPath = QFileInfo(fileName).absoluteFilePath();
+}
+
+void ClientDataSet::LoadFromFile(const QString &fileName) {
+    Close();
+
+    std::unique_ptr<Content> content = packet::ReadPacketFile(fileName);
+    const QString path = QFileInfo(fileName).absoluteFilePath();
+    std::vector<int> order = d->SortedRecords(*content, d->indexFieldNames);
+    packet::FilterExpression expression;
+    if (d->filtered)
+        expression = d->Expression(*content, d->filter);
+
+    d->content = std::move(content);
+    d->order = std::move(order);
+    d->expression = std::move(expression);
+    d->Refilter();
+    d->cursor = d->visible.empty() ? -1 : 0;
+    d->eof = false;
+    d->state = Impl::State::Browse;
+    d->pendingFlags.clear();
+    d->changeCount = 0;
+    d->writeBackPath = path;
+
+    d->NotifyDataSetChanged();
+    if (AfterOpen)
+        AfterOpen();
+    if (d->cursor >= 0)
+        d->RunAfterScroll();
+}
+
+void ClientDataSet::Close() {
+    if (!d->content)
+        return;
+    d->PostPending();
+    // A failed write leaves the dataset open with its changes, so nothing is lost.
+    if (!d->fileName.isEmpty() && d->changeCount > 0)
+        SaveToFile(d->writeBackPath.isEmpty() ? d->fileName : d->writeBackPath);
+    d->content.reset();
+    d->order.clear();
+    d->visible.clear();
+    d->expression = {};
+    d->cursor = -1;
+    d->eof = false;
+    d->changeCount = 0;
+    d->NotifyDataSetChanged();
+}
+
+bool ClientDataSet::Active() const {
+    return d->content != nullptr;
+}
+
+bool ClientDataSet::LogChanges() const {
+    return d->logChanges;
+}
+void ClientDataSet::SetLogChanges(bool value) {
+    d->logChanges = value;
+}
+bool ClientDataSet::ReadOnly() const {
+    return d->readOnly;
+}
+void ClientDataSet::SetReadOnly(bool value) {
+    d->readOnly = value;
+}
+
+const QString &ClientDataSet::IndexFieldNames() const {
+    return d->indexFieldNames;
+}
+
+void ClientDataSet::SetIndexFieldNames(const QString &fieldName) {
+    if (!d->content) {
+        d->indexFieldNames = fieldName;
+        return;
+    }
+    d->PostPending();
+    std::vector<int> order = d->SortedRecords(*d->content, fieldName);
+    d->indexFieldNames = fieldName;
+    const int current = d->CurrentRecord();
+    d->order = std::move(order);
+    d->Refilter();
+    d->cursor = current < 0
+                    ? (d->visible.empty() ? -1 : 0)
+                    : static_cast<int>(std::find(d->visible.begin(), d->visible.end(), current) - d->visible.begin());
+    d->eof = false;
+    d->NotifyDataSetChanged();
+}
+
+const QString &ClientDataSet::Filter() const {
+    return d->filter;
+}
+
+void ClientDataSet::SetFilter(const QString &filterText) {
+    if (d->content && d->filtered) {
+        d->Expression(*d->content, filterText); // refuse a bad text before anything changes
+        d->filter = filterText;
+        SetFiltered(true);
+        return;
+    }
+    d->filter = filterText;
+}
+
+bool ClientDataSet::Filtered() const {
+    return d->filtered;
+}
+
+void ClientDataSet::SetFiltered(bool value) {
+    if (!d->content) {
+        d->filtered = value;
+        return;
+    }
+    d->PostPending();
+    d->expression = value ? d->Expression(*d->content, d->filter) : packet::FilterExpression();
+    d->filtered = value;
+    const int before = d->CurrentRecord();
+    d->Refilter();
+    d->eof = false;
+    d->cursor = d->visible.empty() ? -1 : 0;
+    d->NotifyDataSetChanged();
+    if (d->CurrentRecord() != before)
+        d->NotifyRecordChanged();
+    d->RunAfterScroll();
+}
+
+int ClientDataSet::RecordCount() const {
+    d->CheckActive();
+    return static_cast<int>(d->visible.size());
+}
+
+bool ClientDataSet::Locate(const QString &keyField, const QString &keyValue, LocateOptions options) {
+    const int column = d->ColumnOf(keyField);
+    d->PostPending();
+    Content &c = *d->content;
+    const packet::Column &values = c.columns[column];
+    int found = -1;
+    const int count = static_cast<int>(d->visible.size());
+    if (values.type == FieldType::Integer) {
+        qint64 number = 0;
+        if (!packet::ParseInteger(keyValue.toLatin1().constData(), number))
+            return false;
+        for (int row = 0; row < count && found < 0; ++row) {
+            const int record = d->visible[row];
+            if (values.raw[record] && values.numberValid[record] && values.numbers[record] == number)
+                found = row;
+        }
+    } else if (values.type == FieldType::Boolean) {
+        const bool wanted = keyValue.startsWith(u'T', Qt::CaseInsensitive);
+        for (int row = 0; row < count && found < 0; ++row) {
+            if (values.flags[d->visible[row]] == static_cast<int>(wanted))
+                found = row;
+        }
+    } else if (options == LocateOptions()) {
+        // Equal under the collation of the index, compared whole and with case.
+        c.EnsureSortKeys(column);
+        const QByteArray key = c.SortKeyOf(keyValue);
+        for (int row = 0; row < count && found < 0; ++row) {
+            const int record = d->visible[row];
+            if (!c.IsNull(column, record) && std::strcmp(c.SortKey(column, record), key.constData()) == 0)
+                found = row;
+        }
+    } else {
+        const QString value = options.testFlag(LocateOption::CaseInsensitive) ? keyValue.toCaseFolded() : keyValue;
+        for (int row = 0; row < count && found < 0; ++row) {
+            if (d->Matches(column, value, options, d->visible[row]))
+                found = row;
+        }
+    }
+    if (found < 0)
+        return false;
+    d->eof = false;
+    d->Place(found);
+    d->RunAfterScroll();
+    return true;
+}
+
+void ClientDataSet::First() {
+    d->CheckActive();
+    d->PostPending();
+    d->eof = false;
+    d->Place(d->visible.empty() ? -1 : 0);
+    d->RunAfterScroll();
+}
+
+void ClientDataSet::Next() {
+    d->CheckActive();
+    d->PostPending();
+    if (Eof())
+        return;
+    if (d->cursor + 1 < static_cast<int>(d->visible.size()))
+        d->Place(d->cursor + 1);
+    else
+        d->eof = true;
+    d->RunAfterScroll();
+}
+
+bool ClientDataSet::Eof() const {
+    return !d->content || d->visible.empty() || d->eof;
+}
+
+void ClientDataSet::Edit() {
+    d->CheckActive();
+    if (d->readOnly)
+        d->Fail(QStringLiteral("Cannot modify a read-only dataset"));
+    if (d->state != Impl::State::Browse)
+        return;
+    // No record to edit: the program never adds records, so this edit stores nothing.
+    d->state = d->cursor < 0 ? Impl::State::EditWithoutRecord : Impl::State::Edit;
+    d->pendingFlags.clear();
+}
+
+void ClientDataSet::Post() {
+    d->CheckActive();
+    if (d->state == Impl::State::Browse)
+        d->Fail(QStringLiteral("Dataset not in edit or insert mode"));
+    const bool withRecord = d->state == Impl::State::Edit;
+    d->state = Impl::State::Browse;
+    std::vector<std::pair<int, bool>> pending;
+    pending.swap(d->pendingFlags);
+    const int record = d->CurrentRecord();
+    if (!withRecord || record < 0)
+        return;
+    bool changed = false;
+    for (const auto &[column, value] : pending) {
+        std::int8_t &stored = d->content->columns[column].flags[record];
+        if (stored != static_cast<std::int8_t>(value)) {
+            stored = value;
+            changed = true;
+        }
+    }
+    if (changed) {
+        ++d->changeCount;
+        d->NotifyRecordChanged();
+    }
+}
+
+bool ClientDataSet::Editing() const {
+    return d->state != Impl::State::Browse;
+}
+
+int ClientDataSet::ChangeCount() const {
+    return d->changeCount;
+}
+
+Field ClientDataSet::FieldByName(const QString &fieldName) const {
+    return Field(this, d->ColumnOf(fieldName));
+}
+
+Field ClientDataSet::FindField(const QString &fieldName, bool *found) const {
+    const int column = d->content ? d->content->FindColumn(fieldName) : -1;
+    if (found)
+        *found = column >= 0;
+    return Field(this, column);
+}
+
+int ClientDataSet::FieldCount() const {
+    return d->content ? static_cast<int>(d->content->columns.size()) : 0;
+}
+
+Field ClientDataSet::Fields(int index) const {
+    d->CheckActive();
+    if (index < 0 || index >= FieldCount())
+        d->Fail(QStringLiteral("List index out of bounds (%1)").arg(index));
+    return Field(this, index);
+}
+
+void ClientDataSet::SaveToFile(const QString &fileName) const {
+    d->CheckActive();
+    packet::WriteFileAtomically(fileName, d->content->ToBytes());
+}
+
+int ClientDataSet::RecNo() const {
+    return d->content ? d->cursor : -1;
+}
+
+void ClientDataSet::MoveTo(int visibleRow) {
+    d->CheckActive();
+    if (visibleRow < 0 || visibleRow >= static_cast<int>(d->visible.size()))
+        return;
+    d->PostPending();
+    d->eof = false;
+    d->Place(visibleRow);
+    d->RunAfterScroll();
+}
+
+QString ClientDataSet::DisplayText(int visibleRow, int fieldIndex) const {
+    if (!d->content || visibleRow < 0 || visibleRow >= static_cast<int>(d->visible.size()) || fieldIndex < 0 ||
+        fieldIndex >= FieldCount())
+        return {};
+    return d->content->DisplayText(fieldIndex, d->visible[visibleRow]);
+}
+
+void ClientDataSet::AddObserver(DataSetObserver *observer) {
+    if (std::find(d->observers.begin(), d->observers.end(), observer) == d->observers.end())
+        d->observers.push_back(observer);
+}
+
+void ClientDataSet::RemoveObserver(DataSetObserver *observer) {
+    d->observers.erase(std::remove(d->observers.begin(), d->observers.end(), observer), d->observers.end());
+}
+
+// Field ------------------------------------------------------------------------------------------
+
+namespace {
+/// The record a field reads: the current one, or none when closed, out of range or nothing is visible.
+int RecordOf(const ClientDataSet::Impl &d, int column) {
+    if (!d.content || column < 0 || column >= static_cast<int>(d.content->columns.size()))
+        return -1;
+    return d.CurrentRecord();
+}
+
+/// A Boolean set since Edit and not yet posted.
+const bool *PendingFlag(const ClientDataSet::Impl &d, int column) {
+    for (const auto &[pendingColumn, value] : d.pendingFlags) {
+        if (pendingColumn == column)
+            return &value;
+    }
+    return nullptr;
+}
+} // namespace
+
+QString Field::FieldName() const {
+    const auto &d = *dataSet_->d;
+    return d.content && index_ >= 0 && index_ < dataSet_->FieldCount() ? d.content->columns[index_].name : QString();
+}
+
+FieldType Field::DataType() const {
+    const auto &d = *dataSet_->d;
+    return d.content && index_ >= 0 && index_ < dataSet_->FieldCount() ? d.content->columns[index_].type
+                                                                       : FieldType::Other;
+}
+
+bool Field::IsNull() const {
+    const auto &d = *dataSet_->d;
+    const int record = RecordOf(d, index_);
+    if (record < 0)
+        return true;
+    return !PendingFlag(d, index_) && d.content->IsNull(index_, record);
+}
+
+static QString BooleanText(bool value) {
+    return value ? QStringLiteral("True") : QStringLiteral("False");
+}
+
+/// The current record's value: none without a record, an edited Boolean before it is posted, else as stored.
+template <class Value, class Stored>
+Value ReadCurrent(const ClientDataSet::Impl &d, int column, Value (*fromPending)(bool), Stored stored) {
+    const int record = RecordOf(d, column);
+    if (record < 0)
+        return Value();
+    if (const bool *pending = PendingFlag(d, column))
+        return fromPending(*pending);
+    return stored(*d.content, record);
+}
+
+QString Field::AsString() const {
+    return ReadCurrent<QString>(*dataSet_->d, index_, BooleanText,
+                                [this](const Content &c, int record) { return c.AsString(index_, record); });
+}
+
+qint64 Field::AsInteger() const {
+    return ReadCurrent<qint64>(
+        *dataSet_->d, index_, [](bool value) -> qint64 { return value; },
+        [this](const Content &c, int record) { return c.AsInteger(index_, record); });
+}
+
+bool Field::AsBoolean() const {
+    return ReadCurrent<bool>(
+        *dataSet_->d, index_, [](bool value) { return value; },
+        [this](const Content &c, int record) { return c.AsBoolean(index_, record); });
+}
+
+QByteArray Field::AsBytes() const {
+    return ReadCurrent<QByteArray>(
+        *dataSet_->d, index_, [](bool value) { return BooleanText(value).toLatin1(); },
+        [this](const Content &c, int record) { return c.AsBytes(index_, record); });
+}
+
+void Field::SetAsBoolean(bool value) const {
+    auto &d = *dataSet_->d;
+    d.CheckActive();
+    if (d.state == ClientDataSet::Impl::State::Browse)
+        d.Fail(QStringLiteral("Dataset not in edit or insert mode"));
+    if (DataType() != FieldType::Boolean)
+        d.Fail(QStringLiteral("Field '%1' is not a Boolean field").arg(FieldName()));
+    for (auto &[column, pending] : d.pendingFlags) {
+        if (column == index_) {
+            pending = value;
+            return;
+        }
+    }
+    d.pendingFlags.emplace_back(index_, value);
+}
+
+void Field::SaveToFile(const QString &fileName) const {
+    packet::WriteFileAtomically(fileName, AsBytes());
+}
+
+} // namespace orvela
