@@ -47,19 +47,20 @@ void PhotoFolder::Find(const QString& id, PhotoList& list)
     list.Files.fill(QString());
     list.Count = 0;
 
-    Refresh(current_, QDir::currentPath(), true);
+    // The folder as spelled; another spelling ("FOTO") only when that one is not there.
     QString folder = kPhotoFolder;
-    if (!current_.names.contains(kPhotoFolder.toLower()))
-        return;
-    if (!QFileInfo(kPhotoFolder).isDir())
+    if (!QFileInfo(kPhotoFolder).isDir()) {
+        Refresh(current_, QDir::currentPath(), true);
         folder = current_.names.value(kPhotoFolder.toLower());
-    Refresh(photos_, current_.path + u'/' + folder, false);
+        if (folder.isEmpty())
+            return;
+    }
+    Refresh(photos_, QDir::current().absoluteFilePath(folder), false);
 
     for (int number = 0; number < kMaxPhotos; ++number) {
         const QString stored = photos_.names.value(PhotoName(id, number).toLower());
-        if (stored.isEmpty())
-            continue;
-        list.Files[list.Count++] = folder + u'/' + stored;
+        if (!stored.isEmpty())
+            list.Files[list.Count++] = folder + u'/' + stored;
     }
 }
 

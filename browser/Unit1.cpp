@@ -110,13 +110,14 @@ void TForm1::SetUpLook()
     SetBackground(CoolBar1, colors::ButtonFace());
     SetFont(ToolBar1, 12, false);
     for (QToolButton* button : ToolBar1->findChildren<QToolButton*>())
-        button->setIconSize(QSize(24, 24));
+        button->setIconSize(QSize(16, 16));
 
     SetBackground(Label2, colors::Cream);
     SetFont(Label2, 15, true);
     SetBackground(Edit3, colors::Cream);
     DBGrid1->SetColor(colors::Cream);
-    Splitter1->setStyleSheet(QStringLiteral("QSplitter::handle { background: rgb(0, 0, 128); }"));
+    // A style sheet would override the palettes of every control below the splitter; paint the handle.
+    SetBackground(Splitter1->handle(1), colors::Navy);
     Splitter1->setSizes({185, 615});
     Splitter1->setStretchFactor(0, 0);
     Splitter1->setStretchFactor(1, 1);

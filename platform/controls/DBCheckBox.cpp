@@ -2,6 +2,8 @@
 
 #include "platform/controls/Look.h"
 
+#include <QPainter>
+
 namespace orvela {
 
 DBCheckBox::DBCheckBox(const QString& caption, QWidget* parent)
@@ -14,13 +16,26 @@ DBCheckBox::DBCheckBox(const QString& caption, QWidget* parent)
 
 QColor DBCheckBox::Color() const
 {
-    return RoleColor(*this, backgroundRole());
+    return color_.isValid() ? color_ : RoleColor(*this, backgroundRole());
 }
 
 void DBCheckBox::SetColor(const QColor& color)
 {
-    SetRoleColor(*this, backgroundRole(), color);
-    setAutoFillBackground(true);
+    // Painted here rather than through the palette: a palette change restyles the box, and the
+    // 31 trait boxes change colour on most selection changes.
+    if (color == color_)
+        return;
+    color_ = color;
+    update();
+}
+
+void DBCheckBox::paintEvent(QPaintEvent* event)
+{
+    if (color_.isValid()) {
+        QPainter painter(this);
+        painter.fillRect(rect(), color_);
+    }
+    QCheckBox::paintEvent(event);
 }
 
 // Read-only: no press lands on the button, and a mnemonic click leaves the state as it is.

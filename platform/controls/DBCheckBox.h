@@ -28,9 +28,13 @@ public:
 protected:
     bool hitButton(const QPoint& pos) const override;
     void nextCheckState() override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void Refresh();
+
+    QColor color_; // invalid: the parent's background
+
 };
 
 } // namespace orvela

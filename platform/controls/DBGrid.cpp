@@ -1,5 +1,7 @@
 #include "platform/controls/DBGrid.h"
 
+#include <QTimer>
+
 #include "platform/controls/Look.h"
 #include "platform/dialogs/Dialogs.h"
 
@@ -125,6 +127,8 @@ DBGrid::DBGrid(QWidget* parent, int columnCount) : QTableView(parent)
     setSelectionMode(SingleSelection);
     setTabKeyNavigation(false);
     setHorizontalScrollMode(ScrollPerPixel);
+    // The view follows the dataset's cursor and scrolls to it itself (ScrollToCurrent).
+    setAutoScroll(false);
 
     QPalette colours = palette();
     for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
@@ -190,10 +194,24 @@ void DBGrid::FollowCursor()
         const int sideways = horizontalScrollBar()->value();
         const QModelIndex current = model_->index(recNo, std::max(currentIndex().column(), 0));
         selectionModel()->setCurrentIndex(current, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-        scrollTo(current);
-        horizontalScrollBar()->setValue(sideways);
+        ScrollToCurrent(sideways);
     }
     following_ = false;
+}
+
+void DBGrid::ScrollToCurrent(int sideways)
+{
+    // Scrolling blits the view at once; a scan that passes thousands of records scrolls once, at its end.
+    sideways_ = sideways;
+    if (scrollPending_)
+        return;
+    scrollPending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        scrollPending_ = false;
+        if (currentIndex().isValid())
+            scrollTo(currentIndex());
+        horizontalScrollBar()->setValue(sideways_);
+    });
 }
 
 void DBGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous)

@@ -84,12 +84,15 @@ private:
     void DataSetChanged() override;
     void RecordChanged() override;
     void FollowCursor();
+    void ScrollToCurrent(int sideways);
     void AdjustRowHeight();
     void ApplyColumnWidths();
 
     std::unique_ptr<DataSetTableModel> model_;
     std::vector<std::unique_ptr<DBGridColumn>> columns_;
     bool following_ = false;
+    bool scrollPending_ = false;
+    int sideways_ = 0;
 };
 
 } // namespace orvela

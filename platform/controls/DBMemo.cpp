@@ -22,11 +22,29 @@ void DBMemo::SetColor(const QColor& color)
 
 void DBMemo::Refresh()
 {
+    if (!isVisible()) {
+        stale_ = true;
+        return;
+    }
     const std::optional<Field> field = CurrentField();
-    const QString text = field ? FieldText(*field) : QString();
+    Show(field ? FieldText(*field) : QString());
+}
+
+void DBMemo::Show(const QString& text)
+{
+    stale_ = false;
     // The same note shown again keeps its scroll position.
-    if (text != toPlainText())
-        setPlainText(text);
+    if (text == shown_)
+        return;
+    shown_ = text;
+    setPlainText(text);
+}
+
+void DBMemo::showEvent(QShowEvent* event)
+{
+    if (stale_)
+        Refresh();
+    QPlainTextEdit::showEvent(event);
 }
 
 } // namespace orvela

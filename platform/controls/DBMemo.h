@@ -14,8 +14,17 @@ public:
     QColor Color() const;
     void SetColor(const QColor& color);
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void Refresh();
+    void Show(const QString& text);
+
+    // While hidden the memo only remembers that its note changed: laying out a note that nobody sees
+    // would cost more than the rest of a selection change (a text search passes every species).
+    bool stale_ = false;
+    QString shown_;
 };
 
 } // namespace orvela

@@ -212,6 +212,9 @@ QFont ArticleFont()
 {
     QFont font(QStringLiteral("Arial"));
     font.setPointSizeF(15 * 72.0 / 96.0);
+    // Set outright, so that a bold parent (the page control) does not pass its weight on.
+    font.setWeight(QFont::Normal);
+    font.setItalic(false);
     return font;
 }
 

@@ -136,6 +136,7 @@ private slots:
     void checkBoxRaisesClickOnlyOnStateChange();
     void checkBoxIgnoresUser();
     void textAndMemoShowCurrentRecord();
+    void hiddenMemoCatchesUpWhenShown();
     void bindingsSurviveEitherSideGoingFirst();
     void richEditFindsShownText_data();
     void richEditFindsShownText();
@@ -252,6 +253,7 @@ void TestControls::gridFollowsCursorMoves()
     QVERIFY(catalogue.dataSet.Locate("cz", "rostlina 000150", ClientDataSet::LocateOption::CaseInsensitive |
                                                                ClientDataSet::LocateOption::PartialKey));
     QCOMPARE(grid.currentIndex().row(), 150);
+    QCoreApplication::processEvents(); // the view scrolls once the move is over
     QVERIFY(grid.viewport()->rect().intersects(grid.visualRect(grid.currentIndex())));
     // Following the cursor must not move it again.
     QCOMPARE(catalogue.scrolls, 1);
@@ -369,6 +371,20 @@ void TestControls::checkBoxIgnoresUser()
     QCOMPARE(box.focusPolicy(), Qt::NoFocus);
 }
 
+void TestControls::hiddenMemoCatchesUpWhenShown()
+{
+    Catalogue catalogue({{7, "Čekanka", "Cichorium", true, QByteArray("star\xE1")}, {8, "Pampeliška", "Taraxacum", true, QByteArray("nov\xE1")}});
+    DBMemo note;
+    note.SetDataField("Note");
+    note.SetDataSource(&catalogue.source);
+    note.show();
+    QCOMPARE(note.toPlainText(), QString("stará"));
+    note.hide();
+    catalogue.dataSet.MoveTo(1);
+    note.show();
+    QCOMPARE(note.toPlainText(), QString("nová"));
+}
+
 void TestControls::textAndMemoShowCurrentRecord()
 {
     Catalogue catalogue({{7, "Čekanka", "Cichorium", true, QByteArray("\xC8" "ekankovit\xE9 \x9A" "tol")},
@@ -379,6 +395,7 @@ void TestControls::textAndMemoShowCurrentRecord()
     DBMemo note;
     note.SetDataField("Note");
     note.SetDataSource(&catalogue.source);
+    note.show();
 
     QCOMPARE(id.text(), QString("7"));
     QCOMPARE(note.toPlainText(), QString("Čekankovité štol"));
