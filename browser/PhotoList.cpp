@@ -1,7 +1,9 @@
 #include "browser/PhotoList.h"
 
 #include <QDir>
-#include <QFileInfo>
+#include <QFile>
+
+#include <sys/stat.h>
 
 namespace orvela {
 
@@ -20,25 +22,49 @@ QString PhotoFileName(const QString& id, int number)
     return kPhotoFolder + u'/' + PhotoName(id, number);
 }
 
-void PhotoFolder::Refresh(Listing& listing, const QString& path, bool folders)
+bool PhotoFolder::Changed(Listing& listing, const QByteArray& path)
 {
-    const QFileInfo info(path);
-    const QDateTime modified = info.exists() ? info.lastModified() : QDateTime();
-    if (listing.path == path && listing.folders == folders && listing.modified == modified && modified.isValid())
-        return;
+    struct stat status {};
+    const bool isFolder = ::stat(path.constData(), &status) == 0 && S_ISDIR(status.st_mode);
+    const qint64 stamp = isFolder ? qint64(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec : -1;
+    if (listing.path == path && listing.stamp == stamp && stamp != -1)
+        return false;
     listing.path = path;
-    listing.folders = folders;
-    listing.modified = modified;
-    listing.names.clear();
-    if (!modified.isValid())
-        return;
-    const QDir dir(path);
-    const auto filter = (folders ? QDir::Dirs : QDir::Files) | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System;
-    for (const QString& name : dir.entryList(filter)) {
-        const QString key = name.toLower();
+    listing.stamp = stamp;
+    return true;
+}
+
+void PhotoFolder::ListCurrentDirectory()
+{
+    folder_.clear();
+    const QDir current(QString::fromLocal8Bit(current_.path));
+    for (const QString& name : current.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)) {
+        if (name.compare(kPhotoFolder, Qt::CaseInsensitive) == 0 && (folder_.isEmpty() || name == kPhotoFolder))
+            folder_ = name;
+    }
+}
+
+void PhotoFolder::ListPhotoFolder()
+{
+    names_.clear();
+    const QDir dir(QString::fromLocal8Bit(photos_.path));
+    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        // o<ID>_<n>.jpg with n 0..19 written without leading zeros
+        const QString lower = name.toLower();
+        if (!lower.startsWith(u'o') || !lower.endsWith(QStringLiteral(".jpg")))
+            continue;
+        const qsizetype separator = lower.lastIndexOf(u'_');
+        if (separator < 2)
+            continue;
+        const QString numberText = lower.sliced(separator + 1, lower.size() - separator - 5);
+        bool ok = false;
+        const int number = numberText.toInt(&ok);
+        if (!ok || number < 0 || number >= kMaxPhotos || QString::number(number) != numberText)
+            continue;
+        QString& stored = names_[lower.sliced(1, separator - 1)][number];
         // An exact spelling wins over another case variant of the same name.
-        if (!listing.names.contains(key) || name == key)
-            listing.names.insert(key, name);
+        if (stored.isEmpty() || name.startsWith(u'O') && name.endsWith(QStringLiteral(".jpg")))
+            stored = name;
     }
 }
 
@@ -47,21 +73,20 @@ void PhotoFolder::Find(const QString& id, PhotoList& list)
     list.Files.fill(QString());
     list.Count = 0;
 
-    // The folder as spelled; another spelling ("FOTO") only when that one is not there.
-    QString folder = kPhotoFolder;
-    if (!QFileInfo(kPhotoFolder).isDir()) {
-        Refresh(current_, QDir::currentPath(), true);
-        folder = current_.names.value(kPhotoFolder.toLower());
-        if (folder.isEmpty())
-            return;
-    }
-    Refresh(photos_, QDir::current().absoluteFilePath(folder), false);
+    const QByteArray current = QFile::encodeName(QDir::currentPath());
+    if (Changed(current_, current))
+        ListCurrentDirectory();
+    if (folder_.isEmpty())
+        return;
+    if (Changed(photos_, current + '/' + QFile::encodeName(folder_)))
+        ListPhotoFolder();
 
-    for (int number = 0; number < kMaxPhotos; ++number) {
-        const QString stored = photos_.names.value(PhotoName(id, number).toLower());
-        if (!stored.isEmpty())
-            list.Files[list.Count++] = folder + u'/' + stored;
-    }
+    const auto species = names_.constFind(id.toLower());
+    if (species == names_.constEnd())
+        return;
+    for (const QString& name : *species)
+        if (!name.isEmpty())
+            list.Files[list.Count++] = folder_ + u'/' + name;
 }
 
 PhotoPlacement FitPhoto(int areaWidth, int areaHeight, int pictureWidth, int pictureHeight)

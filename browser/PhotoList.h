@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QDateTime>
 #include <QHash>
 #include <QString>
 #include <array>
@@ -24,8 +23,8 @@ struct PhotoList {
 QString PhotoFileName(const QString& id, int number);
 
 /// Finds the photo files of a species in the Foto folder of the current directory. Names are matched
-/// without regard to case, as on the discs catalogues come from. The folder listing is kept until the
-/// folder changes, so a selection change costs two status reads instead of twenty.
+/// without regard to case, as on the discs catalogues come from. The folder is listed once and listed
+/// again only when it changes, so a selection change costs one status read, not twenty.
 class PhotoFolder final {
 public:
     /// Fills Files and Count of the list for the species; the other fields are left alone.
@@ -33,15 +32,19 @@ public:
 
 private:
     struct Listing {
-        QString path;        // absolute
-        QDateTime modified;
-        QHash<QString, QString> names; // lower-case name -> name as stored
-        bool folders = false;          // lists folders (the current directory) or files (Foto)
+        QByteArray path;  // absolute, as the system spells it
+        qint64 stamp = -1; // modification time in nanoseconds; -1: not there
     };
-    static void Refresh(Listing& listing, const QString& path, bool folders);
+    /// True when the folder at path is no longer as listed (and takes its new stamp).
+    static bool Changed(Listing& listing, const QByteArray& path);
+    void ListCurrentDirectory();
+    void ListPhotoFolder();
 
     Listing current_;
+    QString folder_; // the photo folder's spelling in the current directory; empty: none
     Listing photos_;
+    // Species ID (as text, lower case) -> stored file names by photo number.
+    QHash<QString, std::array<QString, kMaxPhotos>> names_;
 };
 
 /// Where a photo goes in fit mode: never enlarged, shrunk in proportion to fit, centred (2 pixels lower).

@@ -24,23 +24,57 @@ void DBRichEdit::SetColor(const QColor& color)
 
 void DBRichEdit::Refresh()
 {
-    const std::optional<Field> field = CurrentField();
-    QByteArray value = field ? field->AsBytes() : QByteArray();
+    field_ = CurrentField();
+    const QByteArrayView stored = field_ ? field_->StoredValue() : QByteArrayView();
     // Told again about the same value (a post of another field, a re-sort), there is nothing to redo.
-    if (loaded_ && value == value_)
+    if (loaded_ && stored == QByteArrayView(stored_))
         return;
     loaded_ = true;
-    value_ = std::move(value);
+    stored_ = stored.toByteArray();
+    valuePending_ = true;
     textPending_ = true;
     documentPending_ = true;
     if (isVisible())
         BuildDocument();
 }
 
+const QByteArray& DBRichEdit::Value() const
+{
+    if (valuePending_) {
+        value_ = field_ ? field_->AsBytes() : QByteArray();
+        valuePending_ = false;
+    }
+    return value_;
+}
+
+namespace {
+constexpr qsizetype kTextCacheCharacters = 32 * 1024 * 1024;
+
+/// Two differently seeded hashes and the length: values that collide on all three do not occur in practice.
+QByteArray Digest(const QByteArray& stored)
+{
+    const quint64 parts[3] = {qHash(stored, 0x9e3779b97f4a7c15u), qHash(stored, 0xc2b2ae3d27d4eb4fu),
+                              static_cast<quint64>(stored.size())};
+    return QByteArray(reinterpret_cast<const char*>(parts), sizeof parts);
+}
+} // namespace
+
 const QString& DBRichEdit::Text() const
 {
     if (textPending_) {
-        text_ = richtext::ArticleText(value_);
+        const QByteArray key = Digest(stored_);
+        const auto known = texts_.constFind(key);
+        if (known != texts_.constEnd()) {
+            text_ = *known;
+        } else {
+            text_ = richtext::ArticleText(Value());
+            if (cachedCharacters_ + text_.size() > kTextCacheCharacters) {
+                texts_.clear();
+                cachedCharacters_ = 0;
+            }
+            texts_.insert(key, text_);
+            cachedCharacters_ += text_.size();
+        }
         textPending_ = false;
     }
     return text_;
@@ -80,7 +114,7 @@ void DBRichEdit::showEvent(QShowEvent* event)
 void DBRichEdit::BuildDocument()
 {
     documentPending_ = false;
-    richtext::LoadArticle(*document(), value_);
+    richtext::LoadArticle(*document(), Value());
     moveCursor(QTextCursor::Start);
 }
 

@@ -3,6 +3,8 @@
 #include "platform/controls/DataFieldControl.h"
 
 #include <QByteArray>
+#include <QHash>
+#include <optional>
 #include <QTextEdit>
 
 namespace orvela {
@@ -18,7 +20,7 @@ public:
     void SetColor(const QColor& color);
 
     /// The field's stored bytes for the current record.
-    const QByteArray& Value() const { return value_; }
+    const QByteArray& Value() const;
     /// The characters the view shows, the ground of GetTextLen and FindText.
     const QString& Text() const;
     int GetTextLen() const;
@@ -36,11 +38,19 @@ private:
     void Refresh();
     void BuildDocument();
 
-    QByteArray value_;
+    // The value is decoded and its text worked out only when asked for. Texts already worked out are
+    // kept by the stored value they came from, so a search repeated over the catalogue reads no
+    // article twice.
+    std::optional<Field> field_;
+    QByteArray stored_;              // the stored (undecoded) value the view shows
+    mutable QByteArray value_;
+    mutable bool valuePending_ = false;
     mutable QString text_;
     mutable bool textPending_ = false;
     bool documentPending_ = false;
     bool loaded_ = false;
+    mutable QHash<QByteArray, QString> texts_; // key: a digest of the stored value
+    mutable qsizetype cachedCharacters_ = 0;
 };
 
 } // namespace orvela

@@ -88,6 +88,13 @@ void DataSource::Detach(DataLink* link)
 void FieldDataLink::SetFieldName(const QString& fieldName)
 {
     fieldName_ = fieldName;
+    resolved_ = false;
+    refresh_();
+}
+
+void FieldDataLink::DataSetChanged()
+{
+    resolved_ = false; // opened again, perhaps with other fields
     refresh_();
 }
 
@@ -96,11 +103,15 @@ std::optional<Field> FieldDataLink::CurrentField() const
     ClientDataSet* dataSet = ActiveDataSet();
     if (!dataSet || fieldName_.isEmpty())
         return std::nullopt;
-    bool found = false;
-    Field field = dataSet->FindField(fieldName_, &found);
-    if (!found)
-        return std::nullopt;
-    return field;
+    // Looked up by name once per opening, not on every cursor move.
+    if (!resolved_ || resolvedFor_ != dataSet) {
+        bool found = false;
+        const Field field = dataSet->FindField(fieldName_, &found);
+        field_ = found ? std::optional<Field>(field) : std::nullopt;
+        resolvedFor_ = dataSet;
+        resolved_ = true;
+    }
+    return field_;
 }
 
 } // namespace orvela

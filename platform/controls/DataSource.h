@@ -72,12 +72,15 @@ public:
     /// nothing when unbound, closed or the dataset has no such field.
     std::optional<Field> CurrentField() const;
 
-    void DataSetChanged() override { refresh_(); }
+    void DataSetChanged() override;
     void RecordChanged() override { refresh_(); }
 
 private:
     std::function<void()> refresh_;
     QString fieldName_;
+    mutable std::optional<Field> field_;
+    mutable const ClientDataSet* resolvedFor_ = nullptr;
+    mutable bool resolved_ = false;
 };
 
 } // namespace orvela

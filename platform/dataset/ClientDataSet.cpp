@@ -573,6 +573,15 @@ QByteArray Field::AsBytes() const {
         [this](const Content &c, int record) { return c.AsBytes(index_, record); });
 }
 
+QByteArrayView Field::StoredValue() const {
+    const auto &d = *dataSet_->d;
+    const int record = RecordOf(d, index_);
+    if (record < 0 || PendingFlag(d, index_))
+        return {};
+    const char *raw = d.content->columns[index_].raw.empty() ? nullptr : d.content->columns[index_].raw[record];
+    return raw ? QByteArrayView(raw, static_cast<qsizetype>(std::strlen(raw))) : QByteArrayView();
+}
+
 void Field::SetAsBoolean(bool value) const {
     auto &d = *dataSet_->d;
     d.CheckActive();
