@@ -22,22 +22,23 @@ QString PhotoFileName(const QString& id, int number)
     return kPhotoFolder + u'/' + PhotoName(id, number);
 }
 
-bool PhotoFolder::Changed(Listing& listing, const QByteArray& path)
+bool PhotoFolder::Changed(Listing& listing, const char* path)
 {
     struct stat status {};
-    const bool isFolder = ::stat(path.constData(), &status) == 0 && S_ISDIR(status.st_mode);
-    const qint64 stamp = isFolder ? qint64(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec : -1;
-    if (listing.path == path && listing.stamp == stamp && stamp != -1)
-        return false;
-    listing.path = path;
-    listing.stamp = stamp;
-    return true;
+    Listing now;
+    if (::stat(path, &status) == 0 && S_ISDIR(status.st_mode))
+        now = {quint64(status.st_dev), quint64(status.st_ino),
+               qint64(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec};
+    // A folder that is not there is looked for again every time.
+    const bool changed = !(now == listing) || now == Listing{};
+    listing = now;
+    return changed;
 }
 
 void PhotoFolder::ListCurrentDirectory()
 {
     folder_.clear();
-    const QDir current(QString::fromLocal8Bit(current_.path));
+    const QDir current(QStringLiteral("."));
     for (const QString& name : current.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)) {
         if (name.compare(kPhotoFolder, Qt::CaseInsensitive) == 0 && (folder_.isEmpty() || name == kPhotoFolder))
             folder_ = name;
@@ -47,7 +48,7 @@ void PhotoFolder::ListCurrentDirectory()
 void PhotoFolder::ListPhotoFolder()
 {
     names_.clear();
-    const QDir dir(QString::fromLocal8Bit(photos_.path));
+    const QDir dir(folder_);
     for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
         // o<ID>_<n>.jpg with n 0..19 written without leading zeros
         const QString lower = name.toLower();
@@ -73,12 +74,13 @@ void PhotoFolder::Find(const QString& id, PhotoList& list)
     list.Files.fill(QString());
     list.Count = 0;
 
-    const QByteArray current = QFile::encodeName(QDir::currentPath());
-    if (Changed(current_, current))
+    // The current directory (which the installer and the save dialog may change) and the photo
+    // folder are told apart by device and inode, so no path needs building.
+    if (Changed(current_, "."))
         ListCurrentDirectory();
     if (folder_.isEmpty())
         return;
-    if (Changed(photos_, current + '/' + QFile::encodeName(folder_)))
+    if (Changed(photos_, QFile::encodeName(folder_).constData()))
         ListPhotoFolder();
 
     const auto species = names_.constFind(id.toLower());

@@ -32,11 +32,14 @@ public:
 
 private:
     struct Listing {
-        QByteArray path;  // absolute, as the system spells it
-        qint64 stamp = -1; // modification time in nanoseconds; -1: not there
+        // Which folder, and when it last changed; all zero: not there.
+        quint64 device = 0;
+        quint64 inode = 0;
+        qint64 modified = 0;
+        bool operator==(const Listing&) const = default;
     };
-    /// True when the folder at path is no longer as listed (and takes its new stamp).
-    static bool Changed(Listing& listing, const QByteArray& path);
+    /// True when the folder at a path relative to the current directory is no longer as listed.
+    static bool Changed(Listing& listing, const char* path);
     void ListCurrentDirectory();
     void ListPhotoFolder();
 

@@ -342,8 +342,11 @@ void TForm1::DataOrvelaAfterScroll()
 {
     const QString family = QString::number(DataOrvela->FieldByName(QString::fromLatin1(PlantRecord::Family)).AsInteger());
     DataFam->Locate(QString::fromLatin1(FamilyRecord::ID), family);
-    Edit2->setText(DataFam->FieldByName(QString::fromLatin1(FamilyRecord::cz)).AsString() + QStringLiteral(" - ") +
-                   DataFam->FieldByName(QString::fromLatin1(FamilyRecord::latin)).AsString());
+    const QString familyLine = DataFam->FieldByName(QString::fromLatin1(FamilyRecord::cz)).AsString() +
+                               QStringLiteral(" - ") +
+                               DataFam->FieldByName(QString::fromLatin1(FamilyRecord::latin)).AsString();
+    if (familyLine != Edit2->text()) // an edit lays its text out again even when it is the same
+        Edit2->setText(familyLine);
     Label1->setText(DataOrvela->FieldByName(QString::fromLatin1(PlantRecord::CZ)).AsString() + QStringLiteral(" - ") +
                     DataOrvela->FieldByName(QString::fromLatin1(PlantRecord::LAT)).AsString());
     RebuildPhotoList();
