@@ -494,8 +494,16 @@ void SearchArticleText()
 void TForm1::RebuildPhotoList()
 {
     photoFolder_.Find(CurrentId(*DataOrvela), PhotoList);
-    if (PhotoList.Count == 0)
+    if (PhotoList.Count == 0) {
+        // The previous species' photo must not pass for this one's.
+        picture_.reset();
+        Panel7->Image1->SetRenderer({});
+        PhotoList.Current = 0;
+        ToolButton4->setEnabled(false);
+        ToolButton5->setEnabled(false);
+        ToolButton6->setText(QStringLiteral("Snímek 0/0"));
         return;
+    }
     LoadPicture(PhotoList.Files[0]);
     PhotoList.Current = 0;
     ToolButton4->setEnabled(false);

@@ -151,8 +151,10 @@ void TForm2::Button1Click()
         dialogs::ShowMessage(QStringLiteral("Instalace se nezdařila!"));
         return;
     }
-    CreateDesktopShortcut(installFolder + QStringLiteral("/Orvela"), QString(),
-                          shell::DesktopFolder() + u'/' + kShortcutName + QStringLiteral(".desktop"), kShortcutName);
+    // Without a desktop folder there is no place for the shortcut; the root folder is none.
+    if (const QString desktop = shell::DesktopFolder(); !desktop.isEmpty())
+        CreateDesktopShortcut(installFolder + QStringLiteral("/Orvela"), QString(),
+                              desktop + u'/' + kShortcutName + QStringLiteral(".desktop"), kShortcutName);
     dialogs::ShowMessage(QStringLiteral("Orvela byl kompletně nainstalován.\n"
                                         "Orvela můžete kdykoliv odinstalovat prostým vymazáním adresáře:\n") +
                          installFolder);

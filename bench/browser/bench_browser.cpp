@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -49,8 +50,11 @@ struct OpenProgram {
     ~OpenProgram() { DestroyForms(); }
 };
 
+void ReleaseLargeCatalogue();
+
 void ArticleSearch(benchmark::State& state)
 {
+    ReleaseLargeCatalogue();
     QTemporaryDir dir;
     OpenProgram program(MakeCatalogue(dir, 10000, 3072, true));
     dialogs::Script script;
@@ -60,10 +64,86 @@ void ArticleSearch(benchmark::State& state)
     state.counters["found"] = Form1->DataOrvela->RecordCount();
 }
 
+
+/// The species view on 100,000 species: one keystroke of the name jump, an order switch, one row down.
+struct LargeCatalogue {
+    QTemporaryDir dir;
+    OpenProgram program{MakeCatalogue(dir, 100000, 64, false)};
+
+    static std::unique_ptr<LargeCatalogue>& Instance()
+    {
+        static std::unique_ptr<LargeCatalogue> catalogue;
+        return catalogue;
+    }
+    static void Get()
+    {
+        if (!Instance())
+            Instance() = std::make_unique<LargeCatalogue>();
+    }
+};
+
+void ReleaseLargeCatalogue()
+{
+    LargeCatalogue::Instance().reset(); // one program at a time
+}
+
+void NameJump(benchmark::State& state)
+{
+    LargeCatalogue::Get();
+    const QStringList prefixes{QStringLiteral("k"), QStringLiteral("ko"), QStringLiteral("p"), QStringLiteral("ch"),
+                               QStringLiteral("ž")};
+    int i = 0;
+    for (auto _ : state)
+        Form1->Edit3->setText(prefixes[i++ % prefixes.size()]);
+}
+
+void OrderSwitch(benchmark::State& state)
+{
+    LargeCatalogue::Get();
+    for (auto _ : state)
+        Form1->ToolButton1Click();
+}
+
+void GridRowDown(benchmark::State& state)
+{
+    LargeCatalogue::Get();
+    Form1->DataOrvela->First();
+    Form1->DBGrid1->setFocus();
+    for (auto _ : state)
+        QTest::keyClick(Form1->DBGrid1, Qt::Key_Down);
+}
+
+/// The photo list of a species with 20 photos in a folder of 20,000 files.
+void RebuildPhotos(benchmark::State& state)
+{
+    ReleaseLargeCatalogue();
+    QTemporaryDir dir;
+    const QString folder = MakeCatalogue(dir, 10, 64, false);
+    QDir(folder).mkdir(QStringLiteral("Foto"));
+    QImage image(16, 16, QImage::Format_RGB32);
+    image.fill(Qt::darkGreen);
+    WriteJpeg(image, dir.filePath(QStringLiteral("Foto/O1_0.jpg")));
+    const QByteArray bytes = [&] {
+        QFile file(dir.filePath(QStringLiteral("Foto/O1_0.jpg")));
+        file.open(QIODevice::ReadOnly);
+        return file.readAll();
+    }();
+    for (int i = 0; i < 20000; ++i) {
+        const int id = i < 20 ? 1 : 1000 + i / 20;
+        QFile file(dir.filePath(QStringLiteral("Foto/O%1_%2.jpg").arg(id).arg(i % 20)));
+        file.open(QIODevice::WriteOnly);
+        file.write(bytes);
+    }
+    OpenProgram program(folder);
+    Form1->DataOrvela->Locate(QStringLiteral("ID"), QStringLiteral("1"));
+    for (auto _ : state)
+        Form1->RebuildPhotoList();
+    state.counters["photos"] = Form1->PhotoList.Count;
+}
+
 void GroupFilter(benchmark::State& state)
 {
-    QTemporaryDir dir;
-    OpenProgram program(MakeCatalogue(dir, 100000, 64, false));
+    LargeCatalogue::Get();
     dialogs::Script script;
     int group = 1;
     for (auto _ : state) {
@@ -72,6 +152,10 @@ void GroupFilter(benchmark::State& state)
     }
 }
 
+BENCHMARK(NameJump)->Name("NameJump/100000")->Unit(benchmark::kMillisecond);
+BENCHMARK(OrderSwitch)->Name("OrderSwitch/100000")->Iterations(10)->Unit(benchmark::kMillisecond);
+BENCHMARK(GridRowDown)->Name("GridRowDown/100000")->Unit(benchmark::kMillisecond);
+BENCHMARK(RebuildPhotos)->Name("RebuildPhotoList/20of20000")->Unit(benchmark::kMillisecond);
 BENCHMARK(ArticleSearch)->Name("ArticleSearch/10000/first")->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(ArticleSearch)->Name("ArticleSearch/10000/repeated")->Iterations(5)->Unit(benchmark::kMillisecond);
 BENCHMARK(GroupFilter)->Name("GroupFilter/100000")->Iterations(24)->Unit(benchmark::kMillisecond);
@@ -131,6 +215,7 @@ int main(int argc, char** argv)
     QApplication application(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
+    ReleaseLargeCatalogue(); // the forms go before the application
     benchmark::Shutdown();
     return 0;
 }

@@ -12,9 +12,9 @@ namespace {
 
 /// A 1600 x 1200 picture: smooth light, with fine grain for a photograph (grain 1) or without it for a
 /// drawing like the sample photos (grain 0); the grain decides how much of the file is picture data.
-QByteArray MakePhoto(bool grain)
+QByteArray MakePhoto(bool grain, QSize size = QSize(1600, 1200))
 {
-    QImage image(1600, 1200, QImage::Format_RGB32);
+    QImage image(size, QImage::Format_RGB32);
     QRandomGenerator random(7);
     for (int y = 0; y < image.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
@@ -88,8 +88,35 @@ void FullDecodeThenShrink(benchmark::State& state)
     }
 }
 
+/// A camera-sized photograph fitted into a 600 x 400 area, against decoding all of it.
+const QByteArray& LargePhoto()
+{
+    static const QByteArray large = MakePhoto(true, QSize(6000, 4000));
+    return large;
+}
+
+void LargeFitted(benchmark::State& state)
+{
+    for (auto _ : state) {
+        orvela::JpegImage picture;
+        picture.LoadFromData(LargePhoto());
+        benchmark::DoNotOptimize(picture.Render(QSize(600, 400)));
+    }
+}
+
+void LargeFullDecode(benchmark::State& state)
+{
+    for (auto _ : state) {
+        orvela::JpegImage picture;
+        picture.LoadFromData(LargePhoto());
+        benchmark::DoNotOptimize(picture.Render(QSize(6000, 4000)));
+    }
+}
+
 } // namespace
 
+BENCHMARK(LargeFitted)->Name("Large6000x4000/fitted600x400")->Unit(benchmark::kMillisecond);
+BENCHMARK(LargeFullDecode)->Name("Large6000x4000/fullDecode")->Unit(benchmark::kMillisecond);
 // The first argument: 0 a drawn picture, 1 a grainy photograph.
 BENCHMARK(FirstDraw)->ArgName("grain")->DenseRange(0, 1)->Unit(benchmark::kMillisecond);
 BENCHMARK(FullDecodeThenShrink)->ArgName("grain")->DenseRange(0, 1)->Unit(benchmark::kMillisecond);

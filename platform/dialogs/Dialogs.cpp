@@ -87,8 +87,11 @@ MessageButton Confirm(const QString& text)
 {
     if (Record(Script::Shown::Kind::Confirm, text))
         return current->confirmAnswers.isEmpty() ? MessageButton::Yes : current->confirmAnswers.takeFirst();
-    QMessageBox box(QMessageBox::Question, QString::fromLatin1(kApplicationTitle), text,
-                    QMessageBox::Yes | QMessageBox::No, ActiveWindowOrNull());
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), text, QMessageBox::Yes | QMessageBox::No,
+                    ActiveWindowOrNull());
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::No);
+    // Only Yes goes on: a box closed from its title bar answers No.
     return box.exec() == QMessageBox::Yes ? MessageButton::Yes : MessageButton::No;
 }
 

@@ -35,7 +35,7 @@ auto Guarded(Handler handler)
 
 enum class MessageButton { Yes, No, Ok, Cancel };
 
-/// Confirmation box with Yes and No (the installer's question); returns the button pressed.
+/// Confirmation box "Confirm" with Yes (the default) and No; a box closed from its title bar is No.
 MessageButton Confirm(const QString& text);
 
 /// The save dialog: one file type, no overwrite question; it proposes the path chosen last.

@@ -64,7 +64,7 @@ QString DesktopFolder()
 {
     const QString folder = DesktopFolderProbe() ? DesktopFolderProbe()()
                                                 : QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-    return folder.isEmpty() ? QDir::homePath() : folder;
+    return folder;
 }
 
 void SetDesktopFolderProbe(std::function<QString()> probe) { DesktopFolderProbe() = std::move(probe); }

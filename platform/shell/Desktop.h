@@ -5,7 +5,7 @@
 
 namespace orvela::shell {
 
-/// The user's desktop folder as the desktop's own settings name it; the home folder when there is none.
+/// The user's desktop folder as the desktop's own settings name it; empty when there is none.
 QString DesktopFolder();
 
 /// Test seam: answers DesktopFolder in place of the desktop settings while set (empty restores it).

@@ -98,8 +98,11 @@ private slots:
         TypeText(run.Window().Edit3, QStringLiteral("b"));
         QCOMPARE(run.Current(), QStringLiteral("Beta"));
         QCOMPARE(run.Window().PhotoList.Count, 0);
-        // A species without photos keeps the last picture and counter.
-        QCOMPARE(run.Window().ToolButton6->text(), QStringLiteral("Snímek 1/1"));
+        // A species without photos shows none: not the previous species' photo.
+        QCOMPARE(run.Window().ToolButton6->text(), QStringLiteral("Snímek 0/0"));
+        QVERIFY(!run.Window().ToolButton4->isEnabled() && !run.Window().ToolButton5->isEnabled());
+        const QColor shown = run.Window().Panel7->Image1->grab().toImage().pixelColor(5, 5);
+        QVERIFY2(shown.green() < shown.red() + 40, "the green photo of the previous species is still shown");
     }
 
     void fitMode_data()

@@ -260,6 +260,16 @@ void TestInstaller::failuresAfterConfirmation()
                           "Cannot create file " + desktop_->filePath("Plocha/BOTANICKÝ ORVELA.desktop") + "."}));
     QVERIFY(QFileInfo::exists(targets_->filePath("Orvela/Orvela")));
     QVERIFY(form->isVisible());
+
+    // No desktop folder at all: the install ends without a shortcut, and none lands in the root.
+    shell::SetDesktopFolderProbe([] { return QString(); });
+    QTemporaryDir another;
+    form->Tree->SetPath(another.path());
+    script.shown.clear();
+    script.confirmAnswers = {dialogs::MessageButton::Yes};
+    QTest::mouseClick(form->Button1, Qt::LeftButton);
+    QVERIFY(script.Texts().last().startsWith("Orvela byl kompletně nainstalován."));
+    QVERIFY(!QFileInfo::exists("/BOTANICKÝ ORVELA.desktop"));
 }
 
 void TestInstaller::closing_data()
