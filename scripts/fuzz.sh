@@ -9,7 +9,7 @@ CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWit
 cmake --build build-fuzz -j"$(nproc)" --target orvela_fuzzers
 shopt -s nullglob
 for target in build-fuzz/fuzz/fuzz_*; do
-  [ -x "$target" ] || continue
+  [ -f "$target" ] && [ -x "$target" ] || continue
   name=$(basename "$target")
   corpus="build-fuzz/corpus/$name"
   mkdir -p "$corpus"
