@@ -38,11 +38,13 @@ bool PhotoFolder::Changed(Listing& listing, const char* path)
 void PhotoFolder::ListCurrentDirectory()
 {
     folder_.clear();
+    encodedFolder_.clear();
     const QDir current(QStringLiteral("."));
     for (const QString& name : current.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)) {
         if (name.compare(kPhotoFolder, Qt::CaseInsensitive) == 0 && (folder_.isEmpty() || name == kPhotoFolder))
             folder_ = name;
     }
+    encodedFolder_ = QFile::encodeName(folder_);
 }
 
 void PhotoFolder::ListPhotoFolder()
@@ -76,12 +78,15 @@ void PhotoFolder::Find(const QString& id, PhotoList& list)
 
     // The current directory (which the installer and the save dialog may change) and the photo
     // folder are told apart by device and inode, so no path needs building.
-    if (Changed(current_, "."))
-        ListCurrentDirectory();
-    if (folder_.isEmpty())
-        return;
-    if (Changed(photos_, QFile::encodeName(folder_).constData()))
+    // While the photo folder is the one listed last, the current directory needs no look.
+    if (folder_.isEmpty() || Changed(photos_, encodedFolder_.constData())) {
+        if (Changed(current_, "."))
+            ListCurrentDirectory();
+        if (folder_.isEmpty())
+            return;
+        Changed(photos_, encodedFolder_.constData());
         ListPhotoFolder();
+    }
 
     const auto species = names_.constFind(id.toLower());
     if (species == names_.constEnd())

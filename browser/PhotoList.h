@@ -45,6 +45,7 @@ private:
 
     Listing current_;
     QString folder_; // the photo folder's spelling in the current directory; empty: none
+    QByteArray encodedFolder_;
     Listing photos_;
     // Species ID (as text, lower case) -> stored file names by photo number.
     QHash<QString, std::array<QString, kMaxPhotos>> names_;

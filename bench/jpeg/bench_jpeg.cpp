@@ -97,6 +97,7 @@ const QByteArray& LargePhoto()
 
 void LargeFitted(benchmark::State& state)
 {
+    LargePhoto(); // made before the clock runs
     for (auto _ : state) {
         orvela::JpegImage picture;
         picture.LoadFromData(LargePhoto());
@@ -106,6 +107,7 @@ void LargeFitted(benchmark::State& state)
 
 void LargeFullDecode(benchmark::State& state)
 {
+    LargePhoto();
     for (auto _ : state) {
         orvela::JpegImage picture;
         picture.LoadFromData(LargePhoto());
