@@ -120,6 +120,25 @@ private slots:
         QVERIFY(PdfPageCount(pdf) > 3);
     }
 
+    void accelerators()
+    {
+        ProgramRun run;
+        TForm1& w = run.Window();
+        // A button's accelerator presses it visibly, so the click comes a moment later.
+        const auto press = [&w](Qt::Key key) {
+            QTest::keyClick(w.Edit3, key, Qt::AltModifier);
+            QTest::qWait(250);
+        };
+        press(Qt::Key_T); // not on the summary page
+        QVERIFY(run.script.shown.isEmpty());
+        ShowArticlePage(w);
+        press(Qt::Key_T);
+        press(Qt::Key_L);
+        QCOMPARE(run.script.shown.size(), 2);
+        QCOMPARE(run.script.shown[0].kind, dialogs::Script::Shown::Kind::Print);
+        QCOMPARE(run.script.shown[1].kind, dialogs::Script::Shown::Kind::SaveFile);
+    }
+
     void printCancelledOrWithoutPrinter()
     {
         ProgramRun run;

@@ -69,6 +69,28 @@ private slots:
         QVERIFY(w.ToolButton4->isEnabled() && w.ToolButton5->isEnabled());
     }
 
+    void pagingKeysOnlyOnPhotoPage()
+    {
+        ProgramRun run = RunWithPhotos({{"Foto/O7_0.jpg", {40, 30}}, {"Foto/O7_1.jpg", {41, 30}}});
+        TForm1& w = run.Window();
+        // A button's accelerator presses it visibly, so the click comes a moment later.
+        const auto press = [&w](Qt::Key key) {
+            QTest::keyClick(w.Edit3, key, Qt::AltModifier);
+            QTest::qWait(250);
+        };
+        press(Qt::Key_D); // summary page: not the photo page's key
+        QCOMPARE(w.PhotoList.Current, 0);
+        w.PageControl1->setCurrentIndex(1);
+        press(Qt::Key_D);
+        QCOMPARE(w.PhotoList.Current, 1);
+        press(Qt::Key_D); // Next is disabled at the last photo
+        QCOMPARE(w.PhotoList.Current, 1);
+        press(Qt::Key_P);
+        QCOMPARE(w.PhotoList.Current, 0);
+        QCOMPARE(w.ToolButton6->text(), QStringLiteral("Snímek 1/2"));
+        QVERIFY(run.script.shown.isEmpty());
+    }
+
     void onePhotoAndTwentyPhotos()
     {
         {
