@@ -41,7 +41,7 @@ void MakeSources(const QString& folder, const QList<QPair<QString, QByteArray>>&
 {
     WriteFile(folder + "/families.txt", families);
     for (const auto& [name, text] : species)
-        WriteFile(folder + "/species/" + name, text);
+        WriteFile(folder + "/plants/" + name, text);
 }
 
 QString SourceErrorOf(const QString& folder)
@@ -286,7 +286,7 @@ void TestTools::sampleCatalogueCoversEveryTraitAndGroup()
     QVERIFY(species.Locate("CZ", QStringLiteral("Žluťucha orlíčkolistá")));
 
     // Articles: 80 to 250 words each.
-    const QDir speciesDir(QStringLiteral(ORVELA_DATA_DIR "/species"));
+    const QDir speciesDir(QStringLiteral(ORVELA_DATA_DIR "/plants"));
     for (const QString& name : speciesDir.entryList({"*.txt"}, QDir::Files)) {
         QFile file(speciesDir.filePath(name));
         QVERIFY(file.open(QIODevice::ReadOnly));

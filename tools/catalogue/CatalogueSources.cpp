@@ -330,7 +330,7 @@ Catalogue ReadCatalogueSources(const QString& folder)
     if (catalogue.families.empty())
         throw SourceError(familyFile, 1, QStringLiteral("no family in the file"));
 
-    const QDir speciesDir(dir.filePath(QStringLiteral("species")));
+    const QDir speciesDir(dir.filePath(QStringLiteral("plants")));
     const QStringList names = speciesDir.entryList({QStringLiteral("*.txt")}, QDir::Files, QDir::Name);
     if (names.isEmpty())
         throw SourceError(speciesDir.path(), 0, QStringLiteral("no species file (*.txt) in the folder"));

@@ -21,7 +21,7 @@ std::vector<FamilyRecord> ParseFamilies(const QByteArray& utf8, const QString& f
 /// FILTR), a blank line, then the article in markup (see ArticleMarkup.h).
 SpeciesRecord ParseSpecies(const QByteArray& utf8, const QString& file);
 
-/// Reads <folder>/families.txt and every <folder>/species/*.txt and checks them against each other
+/// Reads <folder>/families.txt and every <folder>/plants/*.txt and checks them against each other
 /// (unique IDs, known families). Any fault throws SourceError naming the file and line.
 Catalogue ReadCatalogueSources(const QString& folder);
 

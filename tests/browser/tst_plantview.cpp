@@ -25,7 +25,7 @@ QStringList FirstColumn(TForm1& w)
 }
 } // namespace
 
-class SpeciesViewTest final : public QObject {
+class PlantViewTest final : public QObject {
     Q_OBJECT
 
 private slots:
@@ -161,5 +161,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(SpeciesViewTest)
-#include "tst_speciesview.moc"
+QTEST_MAIN(PlantViewTest)
+#include "tst_plantview.moc"
