@@ -87,6 +87,8 @@ TForm1::TForm1(QWidget* parent)
       DataSource1(DataOrvela.get()), DataSource2(DataFam.get())
 {
     setupUi(this);
+    SaveDialog1.Filter = QStringLiteral("RTF formát (*.rtf)");
+    SaveDialog1.DefaultExt = QStringLiteral("rtf");
     SetUpLook();
     SetUpHiddenMenu();
     BindControls();
@@ -496,7 +498,6 @@ void TForm1::RebuildPhotoList()
     photoFolder_.Find(CurrentId(*DataOrvela), PhotoList);
     if (PhotoList.Count == 0) {
         // The previous species' photo must not pass for this one's.
-        picture_.reset();
         Panel7->Image1->SetRenderer({});
         PhotoList.Current = 0;
         ToolButton4->setEnabled(false);
@@ -515,7 +516,6 @@ void TForm1::LoadPicture(const QString& fileName)
 {
     auto picture = std::make_shared<JpegImage>();
     picture->LoadFromFile(fileName);
-    picture_ = picture;
     Panel7->Image1->SetRenderer([picture](const QSize& size) { return picture->Render(size); });
     PhotoList.PictureWidth = picture->Width();
     PhotoList.PictureHeight = picture->Height();

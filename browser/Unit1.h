@@ -14,7 +14,6 @@ class QMenu;
 namespace orvela {
 
 class ClientDataSet;
-class JpegImage;
 
 /// The main window: the species list on the left, the current species on three pages on the right.
 class TForm1 final : public QMainWindow, public Ui::TForm1 {
@@ -115,7 +114,6 @@ private:
     /// Gives the photo page the size of the page shown, also while it is hidden.
     void SyncPhotoPageGeometry();
 
-    std::shared_ptr<JpegImage> picture_;
     PhotoFolder photoFolder_;
     bool shown_ = false;
     bool selectingPageFromCode_ = false;
