@@ -87,6 +87,29 @@ private slots:
         QVERIFY(w.isVisible());
     }
 
+    void damagedFirstPhotoStopsOnlyTheRestOfCreation()
+    {
+        shell::SetDriveTypeProbe([] { return shell::DriveType::Fixed; });
+        ProgramRun run([](CatalogueFolder& folder) {
+            WriteFamilies(folder.Path(), SampleFamilies());
+            WriteSpecies(folder.Path(), SampleSpecies());
+            QDir(folder.Path()).mkdir(QStringLiteral("Foto"));
+            QFile photo(folder.File(QStringLiteral("Foto/O5_0.jpg"))); // the beech, first in Czech order
+            photo.open(QIODevice::WriteOnly);
+            photo.write("not a photo");
+        });
+        shell::SetDriveTypeProbe({});
+        TForm1& w = run.Window();
+        QCOMPARE(run.script.shown.size(), 1);
+        QCOMPARE(run.script.shown[0].kind, dialogs::Script::Shown::Kind::Error);
+        QVERIFY(w.DataOrvela->Active());
+        QCOMPARE(w.Label2->text(), QStringLiteral("Počet rostlin: 6"));
+        QVERIFY(!w.ToolButton11->isHidden()); // the drive type was never asked
+        // The program goes on: the next species is shown normally.
+        TypeText(w.Edit3, QStringLiteral("chrpa"));
+        QCOMPARE(w.Label1->text(), QStringLiteral("Chrpa modrá - Centaurea cyanus"));
+    }
+
     void emptyCatalogueCountsZeroWithoutSelectionChange()
     {
         ProgramRun run([](CatalogueFolder& folder) {
