@@ -235,6 +235,7 @@ void TForm1::WireEvents()
 
     connect(Edit3, &QLineEdit::textChanged, this, Guarded([this] { Edit3Change(); }));
     Edit1->installEventFilter(this);
+    Edit2->installEventFilter(this);
     connect(ComboBox1, qOverload<int>(&QComboBox::activated), this,
             [this](int index) { dialogs::Guard([this, index] { ComboBox1Change(index); }); });
     for (DBCheckBox* box : TraitArea->findChildren<DBCheckBox*>())
@@ -269,6 +270,10 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
             if (!key->isAutoRepeat())
                 dialogs::Guard([this, key] { Edit1KeyUp(key->key()); });
         }
+        break;
+    case QEvent::Show:
+        if (watched == Edit2)
+            ShowFamilyLine();
         break;
     case QEvent::Resize:
         if (watched == PageControl1)
@@ -344,14 +349,27 @@ void TForm1::DataOrvelaAfterScroll()
 {
     const QString family = QString::number(DataOrvela->FieldByName(QString::fromLatin1(PlantRecord::Family)).AsInteger());
     DataFam->Locate(QString::fromLatin1(FamilyRecord::ID), family);
-    const QString familyLine = DataFam->FieldByName(QString::fromLatin1(FamilyRecord::cz)).AsString() +
-                               QStringLiteral(" - ") +
-                               DataFam->FieldByName(QString::fromLatin1(FamilyRecord::latin)).AsString();
-    if (familyLine != Edit2->text()) // an edit lays its text out again even when it is the same
-        Edit2->setText(familyLine);
+    SetFamilyLine(DataFam->FieldByName(QString::fromLatin1(FamilyRecord::cz)).AsString() + QStringLiteral(" - ") +
+                  DataFam->FieldByName(QString::fromLatin1(FamilyRecord::latin)).AsString());
     Label1->setText(DataOrvela->FieldByName(QString::fromLatin1(PlantRecord::CZ)).AsString() + QStringLiteral(" - ") +
                     DataOrvela->FieldByName(QString::fromLatin1(PlantRecord::LAT)).AsString());
     RebuildPhotoList();
+}
+
+void TForm1::SetFamilyLine(const QString& line)
+{
+    // Laying out an edit's text costs more than the rest of a selection change; while the line cannot
+    // be seen (the text search hides the pages, another page may be in front) it waits to be shown.
+    pendingFamilyLine_ = line;
+    if (Edit2->isVisible())
+        ShowFamilyLine();
+}
+
+void TForm1::ShowFamilyLine()
+{
+    if (pendingFamilyLine_ && *pendingFamilyLine_ != Edit2->text())
+        Edit2->setText(*pendingFamilyLine_);
+    pendingFamilyLine_.reset();
 }
 
 void TForm1::ToolButton1Click()

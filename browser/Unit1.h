@@ -7,6 +7,7 @@
 
 #include <QMainWindow>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QMenu;
@@ -111,10 +112,13 @@ private:
     void BindControls();
     void WireEvents();
     void LoadPicture(const QString& fileName);
+    void SetFamilyLine(const QString& line);
+    void ShowFamilyLine();
     /// Gives the photo page the size of the page shown, also while it is hidden.
     void SyncPhotoPageGeometry();
 
     PhotoFolder photoFolder_;
+    std::optional<QString> pendingFamilyLine_;
     bool shown_ = false;
     bool selectingPageFromCode_ = false;
 };

@@ -146,6 +146,17 @@ private slots:
         QCOMPARE(w.Label1->text(), QStringLiteral("Hrách setý - Pisum sativum"));
     }
 
+    void familyLineFollowsWhileAnotherPageIsShown()
+    {
+        ProgramRun run;
+        TForm1& w = run.Window();
+        w.PageControl1->setCurrentIndex(2);
+        TypeText(w.Edit3, QStringLiteral("chrpa"));
+        w.PageControl1->setCurrentIndex(0);
+        QCOMPARE(w.Edit2->text(), QStringLiteral("Hvězdnicovité - Asteraceae"));
+        QCOMPARE(w.DBMemo1->toPlainText(), QStringLiteral("Úbory květů."));
+    }
+
     void idLabelToggles()
     {
         ProgramRun run;
