@@ -9,18 +9,7 @@ namespace orvela {
 
 namespace {
 const QString kPhotoFolder = QStringLiteral("Foto");
-
-
-QString PhotoName(const QString& id, int number)
-{
-    return QStringLiteral("O") + id + u'_' + QString::number(number) + QStringLiteral(".jpg");
-}
 } // namespace
-
-QString PhotoFileName(const QString& id, int number)
-{
-    return kPhotoFolder + u'/' + PhotoName(id, number);
-}
 
 bool PhotoFolder::Changed(Listing& listing, const char* path)
 {
@@ -66,7 +55,7 @@ void PhotoFolder::ListPhotoFolder()
             continue;
         QString& stored = names_[lower.sliced(1, separator - 1)][number];
         // An exact spelling wins over another case variant of the same name.
-        if (stored.isEmpty() || name.startsWith(u'O') && name.endsWith(QStringLiteral(".jpg")))
+        if (stored.isEmpty() || (name.startsWith(u'O') && name.endsWith(QStringLiteral(".jpg"))))
             stored = name;
     }
 }

@@ -19,9 +19,6 @@ struct PhotoList {
     int Count = 0;
 };
 
-/// "Foto/O<ID>_<n>.jpg".
-QString PhotoFileName(const QString& id, int number);
-
 /// Finds the photo files of a species in the Foto folder of the current directory. Names are matched
 /// without regard to case, as on the discs catalogues come from. The folder is listed once and listed
 /// again only when it changes, so a selection change costs one status read, not twenty.

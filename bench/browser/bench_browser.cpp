@@ -44,7 +44,8 @@ struct OpenProgram {
         QDir::setCurrent(folder);
         CreateForms();
         Form1->show();
-        QTest::qWaitForWindowExposed(Form1);
+        if (!QTest::qWaitForWindowExposed(Form1))
+            qWarning("the main window was not shown");
         Form1->DataOrvela->SetFileName(QString()); // the benchmark's marks are not written back
     }
     ~OpenProgram() { DestroyForms(); }
@@ -171,7 +172,8 @@ int StartChild(int argc, char** argv)
     QApplication application(argc, argv);
     CreateForms();
     Form1->show();
-    QTest::qWaitForWindowExposed(Form1);
+    if (!QTest::qWaitForWindowExposed(Form1))
+        qWarning("the main window was not shown");
     std::printf("%lld\n", static_cast<long long>(timer.nsecsElapsed()));
     std::fflush(stdout);
     std::_Exit(0);

@@ -1,70 +1,47 @@
 #include "CatalogueFixture.h"
 
-#include "platform/dataset/DataPacket.h"
+#include "tools/catalogue/CatalogueFormat.h"
 #include "platform/jpeg/WriteJpeg.h"
 
+#include <QFile>
 #include <QImage>
-#include <QStringDecoder>
 #include <QStringEncoder>
 
 namespace orvela::test {
 
 namespace {
-QStringList AllTraits()
+void WriteBytes(const QString& path, const QByteArray& bytes)
 {
-    QStringList names;
-    const auto add = [&names](const char* prefix, int from, int to) {
-        for (int i = from; i <= to; ++i)
-            names << QLatin1String(prefix) + QString::number(i);
-    };
-    add("S", 0, 5);
-    add("B", 0, 8);
-    add("KL", 0, 3);
-    add("DK", 1, 12);
-    add("SK", 1, 12);
-    return names;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
 }
 } // namespace
 
 void WriteFamilies(const QString& folder, const std::vector<FamilyRow>& families)
 {
-    DataPacketWriter writer({{"ID", "i4"}, {"cz", "string", 40}, {"latin", "string", 40}, {"Note", "bin.hex", 0, "Text"}});
-    QStringEncoder encoder("windows-1250");
-    for (const FamilyRow& family : families) {
-        writer.BeginRow();
-        writer.SetInteger(0, family.id);
-        writer.SetString(1, family.cz);
-        writer.SetString(2, family.latin);
-        writer.SetBlob(3, encoder.encode(family.note));
-        writer.EndRow();
-    }
-    writer.WriteToFile(folder + QStringLiteral("/Familia.xml"));
+    std::vector<catalogue::FamilyRecord> records;
+    for (const FamilyRow& family : families)
+        records.push_back({family.id, family.cz, family.latin, family.note});
+    WriteBytes(folder + QStringLiteral("/Familia.xml"), catalogue::FamilyPacket(records));
 }
 
 void WriteSpecies(const QString& folder, const std::vector<SpeciesRow>& species)
 {
-    const QStringList traits = AllTraits();
-    std::vector<PacketField> fields{{"ID", "i4"}, {"CZ", "string", 50}, {"LAT", "string", 50}, {"Family", "i4"},
-                                    {"NOTE", "bin.hex", 0, "Binary"}};
-    for (const QString& trait : traits)
-        fields.push_back({trait, "boolean"});
-    fields.push_back({"FILTR", "boolean"});
-    DataPacketWriter writer(fields);
+    std::vector<catalogue::SpeciesRecord> records;
     for (const SpeciesRow& row : species) {
-        writer.BeginRow();
-        writer.SetInteger(0, row.id);
-        writer.SetString(1, row.cz);
-        writer.SetString(2, row.lat);
-        if (row.family)
-            writer.SetInteger(3, *row.family);
-        writer.SetBlob(4, row.note);
-        for (int i = 0; i < traits.size(); ++i)
-            writer.SetBoolean(5 + i, row.traits.contains(traits[i]));
-        if (row.filtr)
-            writer.SetBoolean(5 + int(traits.size()), *row.filtr);
-        writer.EndRow();
+        catalogue::SpeciesRecord record;
+        record.id = row.id;
+        record.cz = row.cz;
+        record.lat = row.lat;
+        record.family = row.family;
+        record.note = row.note;
+        for (const QString& trait : row.traits)
+            record.SetFlag(trait);
+        record.filtr = row.filtr;
+        records.push_back(std::move(record));
     }
-    writer.WriteToFile(folder + QStringLiteral("/Orvela.xml"));
+    WriteBytes(folder + QStringLiteral("/Orvela.xml"), catalogue::SpeciesPacket(records));
 }
 
 QByteArray Article(const QString& text)

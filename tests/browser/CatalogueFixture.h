@@ -21,7 +21,7 @@ struct SpeciesRow {
     int id;
     QString cz;
     QString lat;
-    std::optional<int> family;
+    int family;
     QByteArray note;          // the article as stored (RTF)
     QStringList traits = {};  // Boolean fields that are true ("S1", "B2", "SK3", ...); the others false
     std::optional<bool> filtr = std::nullopt;

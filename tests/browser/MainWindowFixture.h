@@ -26,7 +26,8 @@ public:
         CreateForms();
         Form1->show();
         QApplication::setActiveWindow(Form1);
-        QTest::qWaitForWindowActive(Form1);
+        if (!QTest::qWaitForWindowActive(Form1))
+            qWarning("the main window did not become active");
     }
     ProgramRun() : ProgramRun([](CatalogueFolder& folder) {
         WriteFamilies(folder.Path(), SampleFamilies());
