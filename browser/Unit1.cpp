@@ -517,6 +517,8 @@ void TForm1::RebuildPhotoList()
     if (PhotoList.Count == 0) {
         // The previous species' photo must not pass for this one's.
         Panel7->Image1->SetRenderer({});
+        PhotoList.PictureWidth = 0;
+        PhotoList.PictureHeight = 0;
         PhotoList.Current = 0;
         ToolButton4->setEnabled(false);
         ToolButton5->setEnabled(false);

@@ -140,23 +140,63 @@ private slots:
 
     void articleSearch_data()
     {
+        // What a search leaves: the box, the count, the species, its photo page and the marks written back.
         QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("latin");
+        QTest::addColumn<int>("group");       // active filter before the search; 0: none
+        QTest::addColumn<QString>("from");    // name typed in the jump field before
         QTest::addColumn<QString>("message");
         QTest::addColumn<int>("count");
-        QTest::newRow("one hit") << "kávy" << "Text nalezen v textu 1 rostlin." << 1;
-        QTest::newRow("capitals") << "KÁVY" << "Text nalezen v textu 1 rostlin." << 1;
-        QTest::newRow("several") << "s" << "Text nalezen v textu 4 rostlin." << 4;
-        QTest::newRow("blanks as they are") << "  " << "Text nebyl nalezen!" << 6;
-        QTest::newRow("formatting code") << "fcharset" << "Text nebyl nalezen!" << 6;
-        QTest::newRow("font name") << "arial" << "Text nebyl nalezen!" << 6;
+        QTest::addColumn<QString>("current");
+        QTest::addColumn<QString>("photo");   // photo counter, first photo's width
+        QTest::addColumn<QString>("marked");  // IDs marked in the written catalogue
+        QTest::newRow("one hit") << "kávy" << false << 0 << "sed" << "Text nalezen v textu 1 rostlin." << 1
+                                 << "Čekanka obecná" << "Snímek 1/2 40" << "3";
+        QTest::newRow("capitals") << "KÁVY" << false << 0 << "" << "Text nalezen v textu 1 rostlin." << 1
+                                  << "Čekanka obecná" << "Snímek 1/2 40" << "3";
+        QTest::newRow("capitals with diacritics") << "KOŘEN ČEKANKY" << false << 0 << "" << "Text nalezen v textu 1 rostlin."
+                                                  << 1 << "Čekanka obecná" << "Snímek 1/2 40" << "3";
+        QTest::newRow("several, remembered found") << "s" << false << 0 << "růže" << "Text nalezen v textu 4 rostlin."
+                                                   << 4 << "Růže šípková" << "Snímek 0/0 0" << "2 3 4 5";
+        QTest::newRow("several, Latin order, group") << "s" << true << 2 << "" << "Text nalezen v textu 4 rostlin."
+                                                     << 4 << "Chrpa modrá" << "Snímek 1/1 50" << "2 3 4 5";
+        QTest::newRow("Czech order, group") << "s" << false << 2 << "" << "Text nalezen v textu 4 rostlin." << 4
+                                            << "Buk lesní" << "Snímek 0/0 0" << "2 3 4 5";
+        QTest::newRow("none, Latin order, group") << "orchidej" << true << 12 << "" << "Text nebyl nalezen!" << 6
+                                                  << "Buk lesní" << "Snímek 0/0 0" << "";
+        QTest::newRow("blanks as they are") << "  " << false << 0 << "" << "Text nebyl nalezen!" << 6 << "Buk lesní"
+                                            << "Snímek 0/0 0" << "";
+        QTest::newRow("formatting code") << "fcharset" << false << 0 << "" << "Text nebyl nalezen!" << 6
+                                         << "Buk lesní" << "Snímek 0/0 0" << "";
+        QTest::newRow("font name") << "arial" << false << 0 << "" << "Text nebyl nalezen!" << 6 << "Buk lesní"
+                                   << "Snímek 0/0 0" << "";
     }
     void articleSearch()
     {
         QFETCH(QString, text);
+        QFETCH(bool, latin);
+        QFETCH(int, group);
+        QFETCH(QString, from);
         QFETCH(QString, message);
         QFETCH(int, count);
-        ProgramRun run;
+        QFETCH(QString, current);
+        QFETCH(QString, photo);
+        QFETCH(QString, marked);
+        ProgramRun run([](CatalogueFolder& folder) {
+            WriteFamilies(folder.Path(), SampleFamilies());
+            WriteSpecies(folder.Path(), SampleSpecies());
+            QDir(folder.Path()).mkdir(QStringLiteral("Foto"));
+            WritePhoto(folder.File(QStringLiteral("Foto/O3_0.jpg")), 40, 30);
+            WritePhoto(folder.File(QStringLiteral("Foto/O3_1.jpg")), 20, 10);
+            WritePhoto(folder.File(QStringLiteral("Foto/O2_0.jpg")), 50, 20);
+        });
         TForm1& w = run.Window();
+        if (latin)
+            w.ToolButton1->click();
+        if (group > 0)
+            ChooseGroup(w, group);
+        TypeText(w.Edit3, from);
+        const QString countBefore = w.Label2->text();
         QString countWhileUp;
         bool pagesShownWhileUp = false;
         run.script.whileShown = [&](const dialogs::Script::Shown&) {
@@ -165,12 +205,29 @@ private slots:
         };
         Search(w, text);
         QCOMPARE(run.script.Texts(), QStringList{message});
-        QCOMPARE(countWhileUp, QStringLiteral("Počet rostlin: 6"));
+        QCOMPARE(countWhileUp, countBefore);
         QVERIFY(pagesShownWhileUp);
         QCOMPARE(w.Label2->text(), QStringLiteral("Počet rostlin: %1").arg(count));
+        QCOMPARE(run.Current(), current);
+        QCOMPARE(w.Label1->text(), current + QStringLiteral(" - ") + run.Current("LAT"));
+        QCOMPARE(w.ToolButton6->text() + u' ' + QString::number(w.PhotoList.PictureWidth), photo);
+        QCOMPARE(w.DataOrvela->Filter(), QStringLiteral("FILTR=true"));
+        QCOMPARE(w.DataOrvela->Filtered(), count < 6);
+        QCOMPARE(w.ComboBox1->currentIndex(), group);
         QCOMPARE(QApplication::focusWidget(), w.DBGrid1);
         QCOMPARE(w.Edit1->text(), text);
         QVERIFY(w.DataOrvela->ReadOnly());
+
+        DestroyForms();
+        ClientDataSet written(QStringLiteral("written"));
+        written.LoadFromFile(run.folder.File(QStringLiteral("Orvela.xml")));
+        QStringList marks;
+        for (written.First(); !written.Eof(); written.Next()) {
+            if (written.FieldByName(QStringLiteral("FILTR")).AsBoolean())
+                marks << written.FieldByName(QStringLiteral("ID")).AsString();
+        }
+        marks.sort();
+        QCOMPARE(marks.join(u' '), marked);
     }
 
     void searchReplacesAnyFilterAndReturns()
