@@ -9,7 +9,10 @@
 
 #include <cctype>
 #include <cstring>
+#include <fcntl.h>
 #include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace orvela::packet {
 namespace {
@@ -368,8 +371,16 @@ std::unique_ptr<Content> ReadPacketFile(const QString &fileName) {
         return Error(QStringLiteral("Invalid data packet in file %1: %2").arg(fileName, reason));
     };
     auto content = std::make_unique<Content>();
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
+    // Only a regular file: opening a FIFO waits for a writer, a device or a folder never ends as a file.
+    const int descriptor = ::open(QFile::encodeName(fileName).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat status {};
+    if (descriptor < 0 || ::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
+        if (descriptor >= 0)
+            ::close(descriptor);
+        throw cannotOpen();
+    }
+    QFile file;
+    if (!file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
         throw cannotOpen();
     const qint64 size = file.size();
     try {

@@ -8,6 +8,8 @@
 
 #include <QFile>
 #include <QSignalSpy>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace orvela;
 using namespace orvela::test;
@@ -49,36 +51,57 @@ private slots:
         QVERIFY(!w.isVisible());
     }
 
-    void badSpeciesFile_data()
+    void badCatalogueFile_data()
     {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("kind"); // "content", or a file that is not a regular file
         QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<bool>("exists");
         QTest::addColumn<QString>("message");
-        QTest::newRow("missing") << QByteArray() << false << QStringLiteral("Cannot open file Orvela.xml.");
-        QTest::newRow("not XML") << QByteArray("\x01\x02 garbage <<<") << true << QString();
-        QTest::newRow("no FIELDS") << QByteArray("<?xml version=\"1.0\" standalone=\"yes\"?><DATAPACKET Version=\"2.0\">"
+        const QString species = QStringLiteral("Orvela.xml");
+        const QString families = QStringLiteral("Familia.xml");
+        QTest::newRow("missing") << species << "missing" << QByteArray() << "Cannot open file Orvela.xml.";
+        QTest::newRow("not XML") << species << "content" << QByteArray("\x01\x02 garbage <<<") << QString();
+        QTest::newRow("no FIELDS") << species << "content"
+                                   << QByteArray("<?xml version=\"1.0\" standalone=\"yes\"?><DATAPACKET Version=\"2.0\">"
                                                  "<METADATA></METADATA><ROWDATA/></DATAPACKET>")
-                                   << true << QString();
+                                   << QString();
+        for (const QString& file : {species, families}) {
+            for (const char* kind : {"FIFO", "folder", "link to /dev/zero"})
+                QTest::addRow("%s %s", qPrintable(file), kind)
+                    << file << kind << QByteArray() << "Cannot open file " + file + ".";
+        }
     }
-    void badSpeciesFile()
+    void badCatalogueFile()
     {
+        QFETCH(QString, file);
+        QFETCH(QString, kind);
         QFETCH(QByteArray, content);
-        QFETCH(bool, exists);
         QFETCH(QString, message);
+        ::alarm(20); // a file that blocks the start ends the test instead of hanging it
         ProgramRun run([&](CatalogueFolder& folder) {
             WriteFamilies(folder.Path(), SampleFamilies());
-            if (exists) {
-                QFile file(folder.File(QStringLiteral("Orvela.xml")));
-                QVERIFY(file.open(QIODevice::WriteOnly));
-                file.write(content);
+            WriteSpecies(folder.Path(), SampleSpecies());
+            const QString path = folder.File(file);
+            QFile::remove(path);
+            if (kind == "content") {
+                QFile written(path);
+                QVERIFY(written.open(QIODevice::WriteOnly));
+                written.write(content);
+            } else if (kind == "FIFO") {
+                QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+            } else if (kind == "folder") {
+                QVERIFY(QDir().mkdir(path));
+            } else if (kind == "link to /dev/zero") {
+                QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
             }
         });
+        ::alarm(0);
         TForm1& w = run.Window();
         QCOMPARE(run.script.shown.size(), 1);
         QCOMPARE(run.script.shown[0].kind, dialogs::Script::Shown::Kind::Error);
         if (!message.isEmpty())
             QCOMPARE(run.script.shown[0].text, message);
-        QVERIFY(w.DataFam->Active());
+        QCOMPARE(w.DataFam->Active(), file == QStringLiteral("Orvela.xml"));
         QVERIFY(!w.DataOrvela->Active());
         QCOMPARE(w.DBGrid1->model()->rowCount(), 0);
         // A command on the closed catalogue is reported and the program goes on.
