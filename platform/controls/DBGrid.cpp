@@ -240,6 +240,8 @@ QModelIndex DBGrid::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers 
     return QTableView::moveCursor(cursorAction, modifiers);
 }
 
+void DBGrid::keyboardSearch(const QString&) {}
+
 void DBGrid::changeEvent(QEvent* event)
 {
     QTableView::changeEvent(event);

@@ -76,6 +76,8 @@ protected:
     /// A highlight moved by click or key moves the dataset cursor (MoveTo).
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
+    /// Letters typed in the list do nothing: the name field is the one name jump.
+    void keyboardSearch(const QString& search) override;
     void changeEvent(QEvent* event) override;
 
 private:

@@ -67,19 +67,24 @@ private slots:
     void nameJump_data()
     {
         QTest::addColumn<bool>("latinFirst");
+        QTest::addColumn<bool>("inList");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("czech prefix") << false << "ch" << "Chrpa modrá";
-        QTest::newRow("h before ch") << false << "h" << "Hrách setý";
-        QTest::newRow("mixed case") << false << "sEDm" << "Sedmikráska chudobka";
-        QTest::newRow("diacritics") << false << "čEK" << "Čekanka obecná";
-        QTest::newRow("no match stays") << false << "xyz" << "Buk lesní";
-        QTest::newRow("latin prefix") << true << "ros" << "Růže šípková";
-        QTest::newRow("czech name under latin order") << true << "sedm" << "Sedmikráska chudobka";
+        QTest::newRow("czech prefix") << false << false << "ch" << "Chrpa modrá";
+        QTest::newRow("h before ch") << false << false << "h" << "Hrách setý";
+        QTest::newRow("mixed case") << false << false << "sEDm" << "Sedmikráska chudobka";
+        QTest::newRow("diacritics") << false << false << "čEK" << "Čekanka obecná";
+        QTest::newRow("no match stays") << false << false << "xyz" << "Buk lesní";
+        QTest::newRow("latin prefix") << true << false << "ros" << "Růže šípková";
+        QTest::newRow("czech name under latin order") << true << false << "sedm" << "Sedmikráska chudobka";
+        // The list itself takes no typing: no second, different name jump.
+        QTest::newRow("letters in the list") << false << true << "ch" << "Buk lesní";
+        QTest::newRow("letters in the latin list") << true << true << "r" << "Sedmikráska chudobka";
     }
     void nameJump()
     {
         QFETCH(bool, latinFirst);
+        QFETCH(bool, inList);
         QFETCH(QString, typed);
         QFETCH(QString, expected);
         ProgramRun run;
@@ -88,8 +93,11 @@ private slots:
             w.ToolButton1->click();
             w.DataOrvela->First();
         }
-        TypeText(w.Edit3, typed);
+        QWidget* target = inList ? static_cast<QWidget*>(w.DBGrid1) : w.Edit3;
+        target->setFocus();
+        TypeText(target, typed);
         QCOMPARE(run.Current(), expected);
+        QCOMPARE(w.DBGrid1->currentIndex().row(), w.DataOrvela->RecNo());
         // Clearing the field leaves the selection where it is.
         w.Edit3->clear();
         QCOMPARE(run.Current(), expected);
