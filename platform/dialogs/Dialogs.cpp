@@ -14,13 +14,14 @@ namespace orvela::dialogs {
 namespace {
 Script* current = nullptr;
 
-bool Record(Script::Shown::Kind kind, const QString& text)
+bool Record(Script::Shown::Kind kind, const QString& text, QWidget* dialog = nullptr)
 {
     if (!current)
         return false;
-    current->shown.append({kind, text});
+    current->shown.append({kind, text, dialog});
     if (current->whileShown)
         current->whileShown(current->shown.last());
+    current->shown.last().dialog = nullptr;
     return true;
 }
 
@@ -28,6 +29,23 @@ QWidget* ActiveWindowOrNull()
 {
     return QApplication::activeWindow();
 }
+
+/// The print dialog for a print that always covers the whole document.
+class WholeDocumentPrintDialog final : public QPrintDialog {
+public:
+    WholeDocumentPrintDialog(QPrinter* printer, QWidget* parent) : QPrintDialog(printer, parent)
+    {
+        setOptions(QAbstractPrintDialog::PrintShowPageSize | QAbstractPrintDialog::PrintCollateCopies);
+    }
+
+    void setVisible(bool visible) override
+    {
+        QPrintDialog::setVisible(visible);
+        // Qt shows its page range group anyway when the print server can pick pages itself.
+        if (auto* range = findChild<QWidget*>(QStringLiteral("gbPrintRange")); visible && range)
+            range->hide();
+    }
+};
 } // namespace
 
 Script::Script() { current = this; }
@@ -134,7 +152,8 @@ bool PrintDialog::Execute(QWidget* parent)
     const bool available = current ? current->printerAvailable : !QPrinterInfo::defaultPrinter().isNull();
     if (!available)
         throw Error(QStringLiteral("There is no default printer currently selected"));
-    if (Record(Script::Shown::Kind::Print, QString())) {
+    WholeDocumentPrintDialog dialog(&Printer(), parent);
+    if (Record(Script::Shown::Kind::Print, QString(), &dialog)) {
         if (current->printAnswers.isEmpty() || !current->printAnswers.takeFirst())
             return false;
         if (!current->printToFile.isEmpty()) {
@@ -143,7 +162,6 @@ bool PrintDialog::Execute(QWidget* parent)
         }
         return true;
     }
-    QPrintDialog dialog(&Printer(), parent);
     return dialog.exec() == QDialog::Accepted;
 }
 

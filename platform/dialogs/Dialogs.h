@@ -71,6 +71,7 @@ public:
     struct Shown {
         enum class Kind { Message, Error, Confirm, SaveFile, Print } kind;
         QString text;
+        QWidget* dialog = nullptr; // the print dialog as built, not shown, while it is "up"
     };
 
     Script();   // installs itself

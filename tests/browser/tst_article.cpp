@@ -2,6 +2,7 @@
 
 #include "platform/dataset/ClientDataSet.h"
 
+#include <QComboBox>
 #include <QFile>
 #include <QTextDocument>
 
@@ -144,9 +145,25 @@ private slots:
         ProgramRun run;
         TForm1& w = run.Window();
         ShowArticlePage(w);
+        // The dialog offers printer, settings and copies only: no page range, selection or file.
+        QStringList offered;
+        run.script.whileShown = [&offered](const dialogs::Script::Shown& shown) {
+            if (!shown.dialog)
+                return;
+            shown.dialog->show();
+            for (const char* name : {"gbPrintRange", "filename"})
+                if (!shown.dialog->findChild<QWidget*>(name)->isHidden())
+                    offered << name;
+            const auto* printers = shown.dialog->findChild<QComboBox*>("printers");
+            for (int i = 0; i < printers->count(); ++i)
+                if (printers->itemText(i).contains("PDF"))
+                    offered << printers->itemText(i);
+            shown.dialog->hide();
+        };
         run.script.printAnswers = {false};
         w.ToolButton2->click();
         QCOMPARE(run.script.shown.size(), 1);
+        QCOMPARE(offered, QStringList());
         run.script.printerAvailable = false;
         w.ToolButton2->click();
         QCOMPARE(run.script.shown.size(), 2);
