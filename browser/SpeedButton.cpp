@@ -7,7 +7,6 @@ namespace orvela {
 SpeedButton::SpeedButton(QWidget* parent) : QToolButton(parent)
 {
     setCheckable(true);
-    setAutoRaise(true);
     setAutoExclusive(true);
     setFocusPolicy(Qt::NoFocus);
     connect(this, &QToolButton::clicked, this, [this] {

@@ -5,7 +5,7 @@
 
 namespace orvela {
 
-/// A flat button of a group in which exactly one is down. Its caption's accelerator runs the click
+/// A button of a group in which exactly one is down. Its caption's accelerator runs the click
 /// handler without changing which button is down.
 class SpeedButton final : public QToolButton {
 public:
