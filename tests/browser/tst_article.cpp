@@ -5,6 +5,9 @@
 #include <QComboBox>
 #include <QFile>
 #include <QTextDocument>
+#include <sys/fsuid.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace orvela;
 using namespace orvela::test;
@@ -49,17 +52,35 @@ private slots:
         TForm1& w = run.Window();
         ShowArticlePage(w);
         const QString target = run.folder.File(QStringLiteral("out/buk.rtf"));
+        const QString link = run.folder.File(QStringLiteral("out/buk-link.rtf"));
         QDir(run.folder.Path()).mkdir(QStringLiteral("out"));
         QFile existing(target);
         QVERIFY(existing.open(QIODevice::WriteOnly));
         existing.write(QByteArray(10000, 'x')); // replaced without a question
         existing.close();
+        // The file is written in place: in a folder the user may not write, through its other
+        // hard link too, with its own permissions.
+        QCOMPARE(::link(qPrintable(target), qPrintable(link)), 0);
+        ::chmod(qPrintable(target), 0646);
+        ::chmod(qPrintable(run.folder.Path()), 0711);
+        ::chmod(qPrintable(run.folder.File(QStringLiteral("out"))), 0555);
 
         run.script.saveAnswers = {target};
         QDir::setCurrent(run.folder.File(QStringLiteral("out"))); // the dialog may leave another folder current
         QDir::setCurrent(run.folder.Path());
+        ::setfsgid(65534); // as nobody, when running as root
+        ::setfsuid(65534);
         w.ToolButton3->click();
+        ::setfsuid(::getuid());
+        ::setfsgid(::getgid());
+        ::chmod(qPrintable(run.folder.File(QStringLiteral("out"))), 0755);
+        QCOMPARE(run.script.Texts().last(), QString()); // the dialog, and no error after it
         QCOMPARE(ReadAll(target), SampleSpecies()[4].note);
+        QCOMPARE(ReadAll(link), SampleSpecies()[4].note);
+        QCOMPARE(QFileInfo(target).permissions(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                     QFileDevice::ReadUser | QFileDevice::WriteUser |
+                                                     QFileDevice::ReadGroup | QFileDevice::ReadOther |
+                                                     QFileDevice::WriteOther);
         QCOMPARE(QDir::currentPath(), QDir(run.folder.Path()).canonicalPath());
 
         // The second save proposes the path chosen first; a cancel writes nothing.
