@@ -48,6 +48,7 @@ int RunProgram(int argc, char** argv)
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(dialogs::kApplicationTitle));
+    dialogs::LoadCzechQtTexts();
     CreateForms();
     Form1->show();
     const int result = QApplication::exec();

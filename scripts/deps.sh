@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 qt6-qpa-plugins
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 qt6-qpa-plugins qt6-translations-l10n
   libpugixml-dev libicu-dev libjpeg62-turbo-dev libchm-dev
   fp-utils fonts-liberation2
   libbenchmark-dev clang libclang-rt-14-dev

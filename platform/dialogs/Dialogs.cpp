@@ -4,10 +4,12 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QTranslator>
 
 namespace orvela::dialogs {
 
@@ -62,6 +64,16 @@ QStringList Script::Texts() const
     for (const auto& s : shown)
         texts << s.text;
     return texts;
+}
+
+bool LoadCzechQtTexts()
+{
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (!translator->load(QStringLiteral("qt_cs"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
 }
 
 QString ErrorBoxText(const QString& message)

@@ -14,6 +14,10 @@ namespace orvela::dialogs {
 /// The caption of every message box: the application title.
 inline constexpr const char* kApplicationTitle = "Orvela";
 
+/// Loads Qt's own Czech texts, so that its standard dialogs and the standard buttons of its boxes
+/// speak Czech like the rest of the program. False when the translation is not installed.
+bool LoadCzechQtTexts();
+
 /// The text of the error box: a full stop is added when the last character's code lies above '.'.
 QString ErrorBoxText(const QString& message);
 

@@ -7,6 +7,7 @@
 
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
@@ -53,6 +54,7 @@ private slots:
     void reinstallAsksBeforeReplacing();
     void failuresAfterConfirmation();
     void noDesktopFolder();
+    void confirmationSpeaksCzech();
     void closing_data();
     void closing();
 
@@ -274,6 +276,24 @@ void TestInstaller::noDesktopFolder()
     QVERIFY(script.shown[1].text.startsWith("Orvela byl kompletně nainstalován."));
     QVERIFY(QFileInfo::exists(targets_->filePath("Orvela/Orvela")));
     QVERIFY(!QFileInfo::exists("/BOTANICKÝ ORVELA.desktop"));
+}
+
+void TestInstaller::confirmationSpeaksCzech()
+{
+    QVERIFY(dialogs::LoadCzechQtTexts());
+    TForm2* form = Open(targets_->path());
+    QStringList buttons;
+    QTimer::singleShot(0, [&buttons] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        for (const QAbstractButton* button : box->buttons())
+            buttons << button->text();
+        box->escapeButton()->click();
+    });
+    QTest::mouseClick(form->Button1, Qt::LeftButton);
+    buttons.sort();
+    QCOMPARE(buttons, (QStringList{"&Ano", "&Ne"}));
+    QVERIFY(!QFileInfo::exists(targets_->filePath("Orvela")));
 }
 
 void TestInstaller::closing_data()
