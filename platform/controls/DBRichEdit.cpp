@@ -3,6 +3,8 @@
 #include "platform/controls/Look.h"
 #include "platform/richtext/RichText.h"
 
+#include <QWindow>
+
 namespace orvela {
 
 DBRichEdit::DBRichEdit(QWidget* parent) : QTextEdit(parent), DataFieldControl([this] { Refresh(); })
@@ -24,6 +26,15 @@ void DBRichEdit::SetColor(const QColor& color)
 
 void DBRichEdit::Refresh()
 {
+    // A hidden view takes the value only when it is shown or asked for: a huge article costs nothing before.
+    refreshPending_ = true;
+    if (isVisible())
+        BringUpToDate();
+}
+
+void DBRichEdit::TakeValue() const
+{
+    refreshPending_ = false;
     field_ = CurrentField();
     const QByteArrayView stored = field_ ? field_->StoredValue() : QByteArrayView();
     // Told again about the same value (a post of another field, a re-sort), there is nothing to redo.
@@ -34,12 +45,20 @@ void DBRichEdit::Refresh()
     valuePending_ = true;
     textPending_ = true;
     documentPending_ = true;
-    if (isVisible())
+}
+
+void DBRichEdit::BringUpToDate()
+{
+    if (refreshPending_)
+        TakeValue();
+    if (documentPending_)
         BuildDocument();
 }
 
 const QByteArray& DBRichEdit::Value() const
 {
+    if (refreshPending_)
+        TakeValue();
     if (valuePending_) {
         value_ = field_ ? field_->AsBytes() : QByteArray();
         valuePending_ = false;
@@ -61,6 +80,8 @@ QByteArray Digest(const QByteArray& stored)
 
 const QString& DBRichEdit::Text() const
 {
+    if (refreshPending_)
+        TakeValue();
     if (textPending_) {
         const QByteArray key = Digest(stored_);
         const auto known = texts_.constFind(key);
@@ -99,20 +120,29 @@ int DBRichEdit::FindText(const QString& text, int start, int end) const
 
 QTextDocument* DBRichEdit::Document()
 {
-    if (documentPending_)
-        BuildDocument();
+    BringUpToDate();
     return document();
 }
 
 void DBRichEdit::showEvent(QShowEvent* event)
 {
-    if (documentPending_)
-        BuildDocument();
+    // Shown along with a window that is not on screen yet: the window's first show may still bring
+    // another page to the front, so the article waits until that is over and is built only if seen.
+    const QWindow* onScreen = window()->windowHandle();
+    if (onScreen && onScreen->isVisible())
+        BringUpToDate();
+    else
+        QMetaObject::invokeMethod(this, [this] {
+            if (isVisible())
+                BringUpToDate();
+        }, Qt::QueuedConnection);
     QTextEdit::showEvent(event);
 }
 
 void DBRichEdit::BuildDocument()
 {
+    if (refreshPending_)
+        TakeValue();
     documentPending_ = false;
     richtext::LoadArticle(*document(), Value());
     moveCursor(QTextCursor::Start);

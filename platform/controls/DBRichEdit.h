@@ -36,19 +36,22 @@ protected:
 
 private:
     void Refresh();
+    void TakeValue() const;
+    void BringUpToDate();
     void BuildDocument();
 
     // The value is decoded and its text worked out only when asked for. Texts already worked out are
     // kept by the stored value they came from, so a search repeated over the catalogue reads no
     // article twice.
-    std::optional<Field> field_;
-    QByteArray stored_;              // the stored (undecoded) value the view shows
+    mutable std::optional<Field> field_;
+    mutable QByteArray stored_; // the stored (undecoded) value the view shows
+    mutable bool refreshPending_ = false;
     mutable QByteArray value_;
     mutable bool valuePending_ = false;
     mutable QString text_;
     mutable bool textPending_ = false;
-    bool documentPending_ = false;
-    bool loaded_ = false;
+    mutable bool documentPending_ = false;
+    mutable bool loaded_ = false;
     mutable QHash<QByteArray, QString> texts_; // key: a digest of the stored value
     mutable qsizetype cachedCharacters_ = 0;
 };

@@ -46,6 +46,26 @@ private slots:
         QVERIFY(w.DBRichEdit1->isReadOnly());
     }
 
+    void hugeFirstArticleWaitsForItsPage()
+    {
+        // The article page is in front until the first show brings the summary page forward.
+        ProgramRun run([](CatalogueFolder& folder) {
+            std::vector<SpeciesRow> species = SampleSpecies();
+            const QByteArray paragraph = QByteArray("Velmi dlouhy clanek o buku. ").repeated(36) + "\\par\n";
+            species[4].note = "{\\rtf1\\ansi " + paragraph.repeated(17 * 1024) + "}";
+            QVERIFY(species[4].note.size() > 16 * 1024 * 1024);
+            WriteFamilies(folder.Path(), SampleFamilies());
+            WriteSpecies(folder.Path(), species);
+        });
+        TForm1& w = run.Window();
+        QCOMPARE(run.Current(), QStringLiteral("Buk lesní"));
+        QCoreApplication::processEvents();
+        QVERIFY(w.DBRichEdit1->document()->isEmpty());
+        TypeText(w.Edit3, QStringLiteral("čekanka"));
+        ShowArticlePage(w);
+        QVERIFY(w.DBRichEdit1->document()->toPlainText().contains(QStringLiteral("Kořen čekanky")));
+    }
+
     void saveWritesTheStoredBytes()
     {
         ProgramRun run;
