@@ -4,6 +4,8 @@
 #include "platform/controls/DBCheckBox.h"
 #include "platform/dataset/ClientDataSet.h"
 
+#include <QGroupBox>
+
 using namespace orvela;
 using namespace orvela::test;
 
@@ -138,6 +140,50 @@ private slots:
         QCOMPARE(fields->checkState(), Qt::Checked);
         QVERIFY(w.DataOrvela->FieldByName("S1").AsBoolean());
         QCOMPARE(w.DataOrvela->ChangeCount(), 0);
+    }
+
+    void traitBoxesStandUnderTheGroupBoxTop_data()
+    {
+        QTest::addColumn<QString>("group");
+        QTest::addColumn<int>("count");
+        QTest::newRow("habitat") << "Stanoviště" << 6;
+        QTest::newRow("flower colour") << "Barva květů" << 9;
+        QTest::newRow("perianth segments") << "Počet okvětních lístků" << 4;
+        QTest::newRow("flowering month") << "Doba květu" << 12;
+    }
+    void traitBoxesStandUnderTheGroupBoxTop()
+    {
+        QFETCH(QString, group);
+        QFETCH(int, count);
+        ProgramRun run;
+        TForm1& w = run.Window();
+        QGroupBox* box = nullptr;
+        for (QGroupBox* candidate : w.TraitArea->findChildren<QGroupBox*>())
+            if (candidate->title() == group)
+                box = candidate;
+        QVERIFY(box);
+        const QList<DBCheckBox*> traits = box->findChildren<DBCheckBox*>();
+        QCOMPARE(traits.size(), count);
+        // The first 20 pixels below the box's top edge, each further one 20 pixels lower.
+        for (int i = 0; i < count; ++i)
+            QCOMPARE(traits[i]->y(), 20 + 20 * i);
+        // The first one stands clear of the frame line as drawn (the caption made invisible), the last one
+        // inside the box.
+        QPalette invisibleText = box->palette();
+        invisibleText.setColor(QPalette::WindowText, invisibleText.color(QPalette::Window));
+        box->setPalette(invisibleText);
+        const QImage drawn = box->grab().toImage();
+        const auto frameAt = [&drawn](int row) {
+            for (int column = 0; column < 3; ++column)
+                if (drawn.pixel(column, row) != drawn.pixel(column, 0))
+                    return true;
+            return false;
+        };
+        int frameTop = 0;
+        while (frameTop < drawn.height() && !frameAt(frameTop))
+            ++frameTop;
+        QVERIFY2(traits.first()->y() >= frameTop + 3, qPrintable(QString::number(frameTop)));
+        QVERIFY(traits.last()->geometry().bottom() < box->height() - 2);
     }
 
     void unknownFamilyKeepsThePreviousOne()
