@@ -22,6 +22,8 @@ constexpr int kDisplayLimit = 60;
 constexpr int kDisplayTail = 58;
 constexpr int kDisplayHead = 3;
 const QString kShortcutName = QStringLiteral("BOTANICKÝ ORVELA");
+// The program's emblem, which lies beside the program and is installed with it.
+const QString kEmblemFile = QStringLiteral("Orvela.svg");
 
 QFont ArialFont(int pixelSize, bool bold)
 {
@@ -70,10 +72,10 @@ QString InstallFolder(const QString& chosenPath)
 }
 
 void CreateDesktopShortcut(const QString& target, const QString& arguments, const QString& linkFile,
-                           const QString& description)
+                           const QString& description, const QString& icon)
 {
     const shell::DesktopEntry entry{QFileInfo(linkFile).completeBaseName(), target, arguments,
-                                    FolderWithSeparator(target), description};
+                                    FolderWithSeparator(target), description, icon};
     shell::WriteDesktopEntry(linkFile, entry);
 }
 
@@ -134,12 +136,13 @@ void TForm2::Button1Click()
         dialogs::ShowMessage(QStringLiteral("Cílový disk je nedostupný!"));
         return;
     }
-    // Everything that will be copied, at its full 64-bit size.
-    const qint64 required = shell::FolderContentSize(ProgramDir);
-    QDir::setCurrent(ProgramDir);
     const QString installFolder = InstallFolder(chosen);
     // An existing install folder may be another file system mounted there.
-    const qint64 free = shell::FreeSpace(QFileInfo(installFolder).isDir() ? installFolder : chosen);
+    const QString targetDisk = QFileInfo(installFolder).isDir() ? installFolder : chosen;
+    // Everything that will be copied, at its full 64-bit size, each file in the whole blocks it takes.
+    const qint64 required = shell::FolderContentSize(ProgramDir, shell::BlockSize(targetDisk));
+    QDir::setCurrent(ProgramDir);
+    const qint64 free = shell::FreeSpace(targetDisk);
     if (free < required) {
         dialogs::ShowMessage(QStringLiteral("Na cílovém disku není dost volného místa!"));
         return;
@@ -154,7 +157,8 @@ void TForm2::Button1Click()
     // Without a desktop folder there is no place for the shortcut; the root folder is none.
     if (const QString desktop = shell::DesktopFolder(); !desktop.isEmpty())
         CreateDesktopShortcut(installFolder + QStringLiteral("/Orvela"), QString(),
-                              desktop + u'/' + kShortcutName + QStringLiteral(".desktop"), kShortcutName);
+                              desktop + u'/' + kShortcutName + QStringLiteral(".desktop"), kShortcutName,
+                              installFolder + u'/' + kEmblemFile);
     dialogs::ShowMessage(QStringLiteral("Orvela byl kompletně nainstalován.\n"
                                         "Orvela můžete kdykoliv odinstalovat prostým vymazáním adresáře:\n") +
                          installFolder);

@@ -29,10 +29,10 @@ QString TargetDisplay(const QString& path);
 /// The folder the installation creates inside the chosen one.
 QString InstallFolder(const QString& chosenPath);
 
-/// Writes a desktop launcher `linkFile` that starts `target` with `arguments` in the target's folder.
-/// Throws FileError when it cannot be written.
+/// Writes a desktop launcher `linkFile` that starts `target` with `arguments` in the target's folder
+/// and shows the picture `icon`. Throws FileError when it cannot be written.
 void CreateDesktopShortcut(const QString& target, const QString& arguments, const QString& linkFile,
-                           const QString& description);
+                           const QString& description, const QString& icon);
 
 /// The install dialog: pick a folder, then copy the program there and put a launcher on the desktop.
 /// Shown modally; it deletes itself when closed.

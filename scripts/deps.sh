@@ -7,7 +7,7 @@ packages=(
   libpugixml-dev libicu-dev libjpeg62-turbo-dev libchm-dev
   fp-utils fonts-liberation2
   libbenchmark-dev clang libclang-rt-14-dev
-  xvfb xauth openbox xdotool x11-utils
+  xvfb xauth openbox xdotool x11-utils desktop-file-utils
 )
 missing=()
 for p in "${packages[@]}"; do

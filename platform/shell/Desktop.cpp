@@ -3,6 +3,7 @@
 #include "platform/dialogs/Errors.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <algorithm>
@@ -64,7 +65,7 @@ QString DesktopFolder()
 {
     const QString folder = DesktopFolderProbe() ? DesktopFolderProbe()()
                                                 : QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-    return folder;
+    return !folder.isEmpty() && QFileInfo::exists(folder) ? folder : QString();
 }
 
 void SetDesktopFolderProbe(std::function<QString()> probe) { DesktopFolderProbe() = std::move(probe); }
@@ -76,11 +77,14 @@ QString DesktopEntryText(const DesktopEntry& entry)
         exec += u' ' + WithoutFieldCodes(entry.arguments);
     QString text = QStringLiteral("[Desktop Entry]\nType=Application\nVersion=1.0\n");
     text += QStringLiteral("Name=") + Escaped(entry.name) + u'\n';
-    if (!entry.description.isEmpty())
+    // A tooltip that repeats the label adds nothing; launcher checkers warn about it.
+    if (!entry.description.isEmpty() && entry.description != entry.name)
         text += QStringLiteral("Comment=") + Escaped(entry.description) + u'\n';
     text += QStringLiteral("Exec=") + Escaped(exec) + u'\n';
     if (!entry.workingFolder.isEmpty())
         text += QStringLiteral("Path=") + Escaped(entry.workingFolder) + u'\n';
+    if (!entry.icon.isEmpty())
+        text += QStringLiteral("Icon=") + Escaped(entry.icon) + u'\n';
     text += QStringLiteral("Terminal=false\n");
     return text;
 }

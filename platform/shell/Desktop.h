@@ -5,7 +5,8 @@
 
 namespace orvela::shell {
 
-/// The user's desktop folder as the desktop's own settings name it; empty when there is none.
+/// The user's desktop folder as the desktop's own settings name it; empty when there is none, or when
+/// nothing exists under its name (many desktops show no folder and create none).
 QString DesktopFolder();
 
 /// Test seam: answers DesktopFolder in place of the desktop settings while set (empty restores it).
@@ -18,6 +19,7 @@ struct DesktopEntry {
     QString arguments;     // command-line text after the program, as it stands
     QString workingFolder; // the folder made current for the program
     QString description;   // the tooltip
+    QString icon;          // the picture file shown for the entry
 };
 
 /// The text of the entry, with every value escaped as launchers read it.

@@ -53,6 +53,15 @@ qint64 FreeSpace(const QString& folder)
     return static_cast<qint64>(blocks * blockSize);
 }
 
+qint64 BlockSize(const QString& folder)
+{
+    struct statvfs info {};
+    if (folder.isEmpty() || statvfs(QFile::encodeName(folder).constData(), &info) != 0)
+        return 1;
+    const auto size = static_cast<qint64>(info.f_frsize ? info.f_frsize : info.f_bsize);
+    return size > 0 ? size : 1;
+}
+
 void SetFreeSpaceProbe(std::function<qint64(const QString&)> probe) { FreeSpaceProbe() = std::move(probe); }
 
 } // namespace orvela::shell

@@ -18,6 +18,9 @@ void SetDriveTypeProbe(std::function<DriveType()> probe);
 /// Bytes the user may still write on the file system holding the folder; -1 when that cannot be read.
 qint64 FreeSpace(const QString& folder);
 
+/// Size of the blocks that files on the folder's file system take up whole; 1 when that cannot be read.
+qint64 BlockSize(const QString& folder);
+
 /// Test seam: answers FreeSpace in place of the file system while set (empty restores it).
 void SetFreeSpaceProbe(std::function<qint64(const QString& folder)> probe);
 

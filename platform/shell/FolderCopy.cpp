@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QSet>
+#include <filesystem>
 #include <optional>
 
 namespace orvela::shell {
@@ -56,6 +57,14 @@ void Collect(const QString& root, const QString& relative, QList<Entry>& entries
         }
         // Sockets, pipes, devices and dangling links have no content to copy; reading a pipe would block.
     }
+}
+
+/// Creates the folder and its missing parents; the system's reason when that fails, else empty.
+QString MakeFolders(const QString& path)
+{
+    std::error_code error;
+    std::filesystem::create_directories(std::filesystem::path(QFile::encodeName(path).toStdString()), error);
+    return error ? QString::fromLocal8Bit(error.message()) : QString();
 }
 
 QList<Entry> CollectTree(const QString& root)
@@ -129,8 +138,8 @@ public:
         const QList<Entry> entries = CollectTree(source_);
         for (const Entry& entry : entries)
             total_ += entry.size;
-        if (!QDir().mkpath(target_))
-            return Fail(QStringLiteral("Složku %1 nelze vytvořit.").arg(target_));
+        if (const QString why = MakeFolders(target_); !why.isEmpty())
+            return Fail(QStringLiteral("Složku %1 nelze vytvořit: %2").arg(target_, why));
         for (const Entry& entry : entries) {
             const CopyResult result = entry.isFolder ? MakeFolder(entry) : CopyOne(entry);
             if (result != CopyResult::Done)
@@ -147,7 +156,8 @@ public:
 private:
     CopyResult Fail(const QString& message)
     {
-        progress_.hide();
+        // Cancelled rather than hidden: a hidden window would show itself again once its delay ran out.
+        progress_.cancel();
         dialogs::ShowError(message);
         return CopyResult::Failed;
     }
@@ -164,8 +174,9 @@ private:
 
     CopyResult MakeFolder(const Entry& entry)
     {
-        if (!QDir().mkpath(target_ + u'/' + entry.relative))
-            return Fail(QStringLiteral("Složku %1 nelze vytvořit.").arg(target_ + u'/' + entry.relative));
+        const QString folder = target_ + u'/' + entry.relative;
+        if (const QString why = MakeFolders(folder); !why.isEmpty())
+            return Fail(QStringLiteral("Složku %1 nelze vytvořit: %2").arg(folder, why));
         return CopyResult::Done;
     }
 
@@ -215,7 +226,9 @@ private:
         // leaves the old file (or none), never a truncated one.
         QSaveFile out(to);
         out.setDirectWriteFallback(false);
-        if (!out.open(QIODevice::WriteOnly))
+        // Unbuffered, so that a failed write reports the system's reason at once; a buffered one
+        // fails only when closing, which drops the reason.
+        if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
             return Fail(QStringLiteral("Soubor %1 nelze zapsat: %2").arg(to, out.errorString()));
         QByteArray buffer;
         while (!in.atEnd()) {
@@ -224,8 +237,13 @@ private:
                 return Fail(QStringLiteral("Soubor %1 nelze přečíst: %2").arg(from, in.errorString()));
             if (buffer.isEmpty())
                 break;
-            if (out.write(buffer) != buffer.size())
-                return Fail(QStringLiteral("Soubor %1 nelze zapsat: %2").arg(to, out.errorString()));
+            // A short write is retried: only the call that writes nothing carries the system's reason.
+            for (qint64 offset = 0; offset < buffer.size();) {
+                const qint64 written = out.write(buffer.constData() + offset, buffer.size() - offset);
+                if (written <= 0)
+                    return Fail(QStringLiteral("Soubor %1 nelze zapsat: %2").arg(to, out.errorString()));
+                offset += written;
+            }
             Advance(buffer.size());
             if (progress_.wasCanceled()) {
                 out.cancelWriting();
@@ -257,11 +275,11 @@ private:
 };
 } // namespace
 
-qint64 FolderContentSize(const QString& folder)
+qint64 FolderContentSize(const QString& folder, qint64 blockSize)
 {
     qint64 size = 0;
     for (const Entry& entry : CollectTree(folder))
-        size += entry.size;
+        size += (entry.size + blockSize - 1) / blockSize * blockSize;
     return size;
 }
 

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -25,6 +26,7 @@ const QString kFinalText = QStringLiteral("Orvela byl kompletně nainstalován.\
 const QString kConfirmText = QStringLiteral("Opravdu chcete nainstalovat Orvela do vybrané složky?");
 const QString kNoSpace = QStringLiteral("Na cílovém disku není dost volného místa!");
 constexpr qint64 kUnreadable = -1000; // free space the probe reports as unreadable
+constexpr qint64 kByteTotal = -2000;  // free space that holds the files' bytes but not their whole blocks
 
 void DeleteClosed() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
@@ -53,6 +55,7 @@ private slots:
     void reinstallAsksBeforeReplacing_data();
     void reinstallAsksBeforeReplacing();
     void failuresAfterConfirmation();
+    void noDesktopFolder_data();
     void noDesktopFolder();
     void confirmationSpeaksCzech();
     void closing_data();
@@ -169,6 +172,7 @@ void TestInstaller::stops_data()
     QTest::newRow("folder gone since listed")
         << "gone" << qint64(0) << QStringList{"Cílový disk je nedostupný!"} << false;
     QTest::newRow("one byte short") << "t" << qint64(-1) << QStringList{kNoSpace} << true;
+    QTest::newRow("bytes fit, blocks do not") << "t" << kByteTotal << QStringList{kNoSpace} << true;
     QTest::newRow("free space unreadable") << "t" << kUnreadable << QStringList{kNoSpace} << true;
     QTest::newRow("exactly enough, then No") << "t" << qint64(0) << QStringList{kConfirmText} << true;
 }
@@ -177,8 +181,12 @@ void TestInstaller::stops()
 {
     QFETCH(QString, selection);
     QFETCH(qint64, spare);
-    const qint64 required = shell::FolderContentSize(programDir_->path());
-    shell::SetFreeSpaceProbe([=](const QString&) { return spare == kUnreadable ? -1 : required + spare; });
+    const qint64 required = shell::FolderContentSize(programDir_->path(), shell::BlockSize(targets_->path()));
+    const qint64 bytes = shell::FolderContentSize(programDir_->path());
+    QVERIFY(bytes < required);
+    shell::SetFreeSpaceProbe([=](const QString&) {
+        return spare == kUnreadable ? -1 : spare == kByteTotal ? bytes : required + spare;
+    });
     const QString folder = targets_->filePath(selection);
     QDir().mkpath(folder);
     TForm2* form = Open(selection == "computer" || selection == "none" ? QString() : folder);
@@ -209,9 +217,16 @@ void TestInstaller::installs()
     const QString link = desktop_->filePath("BOTANICKÝ ORVELA.desktop");
     QVERIFY(QFileInfo(link).isExecutable());
     const QStringList lines = QString::fromUtf8(ReadFile(link)).split('\n');
-    for (const QString& line : QStringList{"Name=BOTANICKÝ ORVELA", "Comment=BOTANICKÝ ORVELA",
-                                           "Exec=" + installFolder + "/Orvela", "Path=" + installFolder + "/"})
+    for (const QString& line :
+         QStringList{"Name=BOTANICKÝ ORVELA", "Exec=" + installFolder + "/Orvela",
+                     "Path=" + installFolder + "/", "Icon=" + installFolder + "/Orvela.svg"})
         QVERIFY2(lines.contains(line), qPrintable(line));
+    QVERIFY(QFileInfo(installFolder + "/Orvela.svg").isFile());
+    QProcess validate;
+    validate.start("desktop-file-validate", {link});
+    QVERIFY2(validate.waitForFinished(), "desktop-file-validate (desktop-file-utils) is missing");
+    QCOMPARE(validate.readAll() + validate.readAllStandardError(), QByteArray());
+    QCOMPARE(validate.exitCode(), 0);
     DeleteClosed();
     QVERIFY(form.isNull());
 }
@@ -265,17 +280,28 @@ void TestInstaller::failuresAfterConfirmation()
     QVERIFY(form->isVisible());
 }
 
+void TestInstaller::noDesktopFolder_data()
+{
+    QTest::addColumn<QString>("desktop");
+    QTest::newRow("none named") << "";
+    QTest::newRow("named, not on disk") << "Plocha";
+}
+
 void TestInstaller::noDesktopFolder()
 {
-    // The install ends without a shortcut, and none lands in the root folder.
-    shell::SetDesktopFolderProbe([] { return QString(); });
-    TForm2* form = Open(targets_->path());
+    // The install ends as a successful one without a shortcut, and none lands in the root folder.
+    QFETCH(QString, desktop);
+    const QString folder = desktop.isEmpty() ? desktop : desktop_->filePath(desktop);
+    shell::SetDesktopFolderProbe([folder] { return folder; });
+    QPointer<TForm2> form = Open(targets_->path());
     dialogs::Script script;
     QTest::mouseClick(form->Button1, Qt::LeftButton);
-    QCOMPARE(script.shown.size(), 2);
-    QVERIFY(script.shown[1].text.startsWith("Orvela byl kompletně nainstalován."));
+    QCOMPARE(script.Texts(), (QStringList{kConfirmText, kFinalText + targets_->filePath("Orvela")}));
     QVERIFY(QFileInfo::exists(targets_->filePath("Orvela/Orvela")));
     QVERIFY(!QFileInfo::exists("/BOTANICKÝ ORVELA.desktop"));
+    QVERIFY(!QFileInfo::exists(folder));
+    DeleteClosed();
+    QVERIFY(form.isNull());
 }
 
 void TestInstaller::confirmationSpeaksCzech()

@@ -28,6 +28,7 @@ inline void MakeProgramTree(const QString& root)
     WriteFile(root + "/Orvela", "#!/bin/sh\n");
     QFile::setPermissions(root + "/Orvela", QFile::permissions(root + "/Orvela") | QFileDevice::ExeOwner);
     WriteFile(root + "/Orvela.xml", "species");
+    WriteFile(root + "/Orvela.svg", "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"8\" height=\"8\"/>");
     WriteFile(root + "/.hidden", "h");
     WriteFile(root + "/Foto/O1_0.jpg", QByteArray(3000, 'a'));
     WriteFile(root + "/Foto/O1_1.jpg", QByteArray(5000, 'b'));
