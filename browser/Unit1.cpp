@@ -465,6 +465,52 @@ void TForm1::Edit1KeyUp(int key)
         SearchArticleText();
 }
 
+namespace {
+
+/// What the selection change of every species passed would have left behind, for a scan that defers it
+/// to the species it ends on: the family of the last species whose family is known (one with an unknown
+/// family keeps showing the previous), and the trait look on each box that still has its look from start
+/// but whose state some species would have changed.
+class PassedSpecies {
+public:
+    explicit PassedSpecies(TForm1& form) : form_(form)
+    {
+        for (DBCheckBox* box : form.TraitArea->findChildren<DBCheckBox*>()) {
+            if (box->isEnabled() && box->checkState() == Qt::Unchecked)
+                unchanged_.push_back({box, form.DataOrvela->FieldByName(box->DataField())});
+        }
+    }
+
+    /// The current species is passed.
+    void Pass()
+    {
+        std::erase_if(unchanged_, [this](const auto& entry) {
+            if (!entry.second.IsNull() && !entry.second.AsBoolean())
+                return false;
+            form_.DBCheckBox1Click(entry.first);
+            return true;
+        });
+    }
+
+    /// The last species has been passed; every species is visible.
+    void Finish()
+    {
+        const ClientDataSet& species = *form_.DataOrvela;
+        const int family = species.FieldByName(QString::fromLatin1(PlantRecord::Family)).Index();
+        for (int row = species.RecordCount() - 1; row >= 0; --row) {
+            const QString number = QString::number(species.DisplayText(row, family).toLongLong());
+            if (form_.DataFam->Locate(QString::fromLatin1(FamilyRecord::ID), number))
+                break;
+        }
+    }
+
+private:
+    TForm1& form_;
+    std::vector<std::pair<DBCheckBox*, Field>> unchanged_;
+};
+
+} // namespace
+
 void SearchArticleText()
 {
     TForm1& form = *Form1;
@@ -482,15 +528,28 @@ void SearchArticleText()
         form.PageControl1->show();
     });
     const QString id = CurrentId(dataSet);
-    dataSet.SetFiltered(false);
-    dataSet.First();
-    const Field mark = dataSet.FieldByName(QString::fromLatin1(PlantRecord::FILTR));
-    while (!dataSet.Eof()) {
-        dataSet.Edit();
-        const bool found = form.DBRichEdit1->FindText(text, 0, form.DBRichEdit1->GetTextLen()) != -1;
-        mark.SetAsBoolean(found);
-        dataSet.Post();
-        dataSet.Next();
+    {
+        // Nothing of the species passed can be seen: the pages are hidden and nothing repaints until the
+        // scan ends. The bound controls and the selection change wait for the species the search ends on.
+        dataSet.DisableControls();
+        const auto afterScroll = std::exchange(dataSet.AfterScroll, nullptr);
+        const auto resume = qScopeGuard([&] {
+            dataSet.AfterScroll = afterScroll;
+            dataSet.EnableControls();
+        });
+        dataSet.SetFiltered(false);
+        dataSet.First();
+        const Field mark = dataSet.FieldByName(QString::fromLatin1(PlantRecord::FILTR));
+        const Field note = dataSet.FieldByName(QString::fromLatin1(PlantRecord::NOTE));
+        PassedSpecies passed(form);
+        while (!dataSet.Eof()) {
+            passed.Pass();
+            dataSet.Edit();
+            mark.SetAsBoolean(form.DBRichEdit1->ValueShowsText(note, text));
+            dataSet.Post();
+            dataSet.Next();
+        }
+        passed.Finish();
     }
     dataSet.SetReadOnly(true);
     ApplyFilter(dataSet, FilterText::Marked());
@@ -519,6 +578,8 @@ void TForm1::RebuildPhotoList()
         Panel7->Image1->SetRenderer({});
         PhotoList.PictureWidth = 0;
         PhotoList.PictureHeight = 0;
+        Panel7->ScrollBar1->hide();
+        Panel7->ScrollBar2->hide();
         PhotoList.Current = 0;
         ToolButton4->setEnabled(false);
         ToolButton5->setEnabled(false);

@@ -78,27 +78,36 @@ QByteArray Digest(const QByteArray& stored)
 }
 } // namespace
 
+const QString& DBRichEdit::KeptText(QByteArrayView stored, const std::function<QByteArray()>& value) const
+{
+    const QByteArray key = Digest(stored.toByteArray());
+    auto known = texts_.constFind(key);
+    if (known == texts_.constEnd()) {
+        const QString text = richtext::ArticleText(value());
+        if (cachedCharacters_ + text.size() > kTextCacheCharacters) {
+            texts_.clear();
+            cachedCharacters_ = 0;
+        }
+        known = texts_.insert(key, text);
+        cachedCharacters_ += text.size();
+    }
+    return *known;
+}
+
 const QString& DBRichEdit::Text() const
 {
     if (refreshPending_)
         TakeValue();
     if (textPending_) {
-        const QByteArray key = Digest(stored_);
-        const auto known = texts_.constFind(key);
-        if (known != texts_.constEnd()) {
-            text_ = *known;
-        } else {
-            text_ = richtext::ArticleText(Value());
-            if (cachedCharacters_ + text_.size() > kTextCacheCharacters) {
-                texts_.clear();
-                cachedCharacters_ = 0;
-            }
-            texts_.insert(key, text_);
-            cachedCharacters_ += text_.size();
-        }
+        text_ = KeptText(stored_, [this] { return Value(); });
         textPending_ = false;
     }
     return text_;
+}
+
+bool DBRichEdit::ValueShowsText(const Field& field, const QString& text) const
+{
+    return !text.isEmpty() && richtext::FindText(KeptText(field.StoredValue(), [&] { return field.AsBytes(); }), text) >= 0;
 }
 
 int DBRichEdit::GetTextLen() const

@@ -28,6 +28,10 @@ public:
     /// end -1: to the end of the text. -1 when not found.
     int FindText(const QString& text, int start, int end) const;
 
+    /// Whether FindText over the whole text would find `text` once the field's current value is loaded,
+    /// without loading it: for a scan of many records that the view does not follow.
+    bool ValueShowsText(const Field& field, const QString& text) const;
+
     /// The formatted document of the current value (built now when still pending), e.g. for printing.
     QTextDocument* Document();
 
@@ -39,6 +43,7 @@ private:
     void TakeValue() const;
     void BringUpToDate();
     void BuildDocument();
+    const QString& KeptText(QByteArrayView stored, const std::function<QByteArray()>& value) const;
 
     // The value is decoded and its text worked out only when asked for. Texts already worked out are
     // kept by the stored value they came from, so a search repeated over the catalogue reads no

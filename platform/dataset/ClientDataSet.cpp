@@ -35,6 +35,8 @@ struct ClientDataSet::Impl {
     QString filter;
     bool filtered = false;
     std::vector<DataSetObserver *> observers;
+    int controlsDisabled = 0;
+    bool missedNotice = false; // something happened while the controls were disabled
 
     std::unique_ptr<Content> content; // null while closed
     std::vector<int> order;           // every record, in index order
@@ -85,12 +87,22 @@ struct ClientDataSet::Impl {
     }
 
     void NotifyDataSetChanged() {
+        if (Quiet())
+            return;
         for (DataSetObserver *observer : std::vector(observers))
             observer->DataSetChanged();
     }
     void NotifyRecordChanged() {
+        if (Quiet())
+            return;
         for (DataSetObserver *observer : std::vector(observers))
             observer->RecordChanged();
+    }
+    bool Quiet() {
+        if (controlsDisabled == 0)
+            return false;
+        missedNotice = true;
+        return true;
     }
     void RunAfterScroll() const {
         if (q.AfterScroll)
@@ -499,6 +511,17 @@ void ClientDataSet::AddObserver(DataSetObserver *observer) {
 
 void ClientDataSet::RemoveObserver(DataSetObserver *observer) {
     d->observers.erase(std::remove(d->observers.begin(), d->observers.end(), observer), d->observers.end());
+}
+
+void ClientDataSet::DisableControls() {
+    ++d->controlsDisabled;
+}
+
+void ClientDataSet::EnableControls() {
+    if (d->controlsDisabled == 0 || --d->controlsDisabled > 0 || !d->missedNotice)
+        return;
+    d->missedNotice = false;
+    d->NotifyDataSetChanged();
 }
 
 // Field ------------------------------------------------------------------------------------------

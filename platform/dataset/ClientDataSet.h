@@ -128,6 +128,10 @@ public:
 
     void AddObserver(DataSetObserver* observer);
     void RemoveObserver(DataSetObserver* observer);
+    /// While disabled (calls nest), observers hear nothing; enabling them again tells them once that
+    /// the dataset changed, when anything happened meanwhile. AfterScroll still runs.
+    void DisableControls();
+    void EnableControls();
 
     std::function<void()> AfterOpen;
     std::function<void()> AfterScroll;

@@ -145,30 +145,37 @@ private slots:
         QTest::addColumn<bool>("latin");
         QTest::addColumn<int>("group");       // active filter before the search; 0: none
         QTest::addColumn<QString>("from");    // name typed in the jump field before
+        QTest::addColumn<QString>("damaged"); // photo written damaged
         QTest::addColumn<QString>("message");
         QTest::addColumn<int>("count");
         QTest::addColumn<QString>("current");
+        QTest::addColumn<QString>("family");  // of the family line: an unknown family keeps the last known
         QTest::addColumn<QString>("photo");   // photo counter, first photo's width
         QTest::addColumn<QString>("marked");  // IDs marked in the written catalogue
-        QTest::newRow("one hit") << "kávy" << false << 0 << "sed" << "Text nalezen v textu 1 rostlin." << 1
-                                 << "Čekanka obecná" << "Snímek 1/2 40" << "3";
-        QTest::newRow("capitals") << "KÁVY" << false << 0 << "" << "Text nalezen v textu 1 rostlin." << 1
-                                  << "Čekanka obecná" << "Snímek 1/2 40" << "3";
-        QTest::newRow("capitals with diacritics") << "KOŘEN ČEKANKY" << false << 0 << "" << "Text nalezen v textu 1 rostlin."
-                                                  << 1 << "Čekanka obecná" << "Snímek 1/2 40" << "3";
-        QTest::newRow("several, remembered found") << "s" << false << 0 << "růže" << "Text nalezen v textu 4 rostlin."
-                                                   << 4 << "Růže šípková" << "Snímek 0/0 0" << "2 3 4 5";
-        QTest::newRow("several, Latin order, group") << "s" << true << 2 << "" << "Text nalezen v textu 4 rostlin."
-                                                     << 4 << "Chrpa modrá" << "Snímek 1/1 50" << "2 3 4 5";
-        QTest::newRow("Czech order, group") << "s" << false << 2 << "" << "Text nalezen v textu 4 rostlin." << 4
-                                            << "Buk lesní" << "Snímek 0/0 0" << "2 3 4 5";
-        QTest::newRow("none, Latin order, group") << "orchidej" << true << 12 << "" << "Text nebyl nalezen!" << 6
-                                                  << "Buk lesní" << "Snímek 0/0 0" << "";
-        QTest::newRow("blanks as they are") << "  " << false << 0 << "" << "Text nebyl nalezen!" << 6 << "Buk lesní"
+        QTest::newRow("one hit") << "kávy" << false << 0 << "sed" << "" << "Text nalezen v textu 1 rostlin." << 1
+                                 << "Čekanka obecná" << "Hvězdnicovité" << "Snímek 1/2 40" << "3";
+        QTest::newRow("capitals") << "KÁVY" << false << 0 << "" << "" << "Text nalezen v textu 1 rostlin." << 1
+                                  << "Čekanka obecná" << "Hvězdnicovité" << "Snímek 1/2 40" << "3";
+        QTest::newRow("capitals with diacritics") << "KOŘEN ČEKANKY" << false << 0 << "" << "" << "Text nalezen v textu 1 rostlin."
+                                                  << 1 << "Čekanka obecná" << "Hvězdnicovité" << "Snímek 1/2 40" << "3";
+        QTest::newRow("several, remembered found") << "s" << false << 0 << "růže" << "" << "Text nalezen v textu 4 rostlin."
+                                                   << 4 << "Růže šípková" << "Růžovité" << "Snímek 0/0 0" << "2 3 4 5";
+        QTest::newRow("several, Latin order, group") << "s" << true << 2 << "" << "" << "Text nalezen v textu 4 rostlin."
+                                                     << 4 << "Chrpa modrá" << "Hvězdnicovité" << "Snímek 1/1 50" << "2 3 4 5";
+        QTest::newRow("Czech order, group") << "s" << false << 2 << "" << "" << "Text nalezen v textu 4 rostlin." << 4
+                                            << "Buk lesní" << "Bukovité" << "Snímek 0/0 0" << "2 3 4 5";
+        QTest::newRow("none, Latin order, group") << "orchidej" << true << 12 << "" << "" << "Text nebyl nalezen!" << 6
+                                                  << "Buk lesní" << "Bukovité" << "Snímek 0/0 0" << "";
+        QTest::newRow("damaged photo passed") << "kávy" << false << 0 << "" << "Foto/O6_0.jpg"
+                                              << "Text nalezen v textu 1 rostlin." << 1 << "Čekanka obecná" << "Hvězdnicovité"
+                                              << "Snímek 1/2 40" << "3";
+        QTest::newRow("unknown family, Latin order") << "zahrad" << true << 0 << "" << "" << "Text nalezen v textu 1 rostlin."
+                                                     << 1 << "Hrách setý" << "Hvězdnicovité" << "Snímek 0/0 0" << "6";
+        QTest::newRow("blanks as they are") << "  " << false << 0 << "" << "" << "Text nebyl nalezen!" << 6 << "Buk lesní" << "Bukovité"
                                             << "Snímek 0/0 0" << "";
-        QTest::newRow("formatting code") << "fcharset" << false << 0 << "" << "Text nebyl nalezen!" << 6
-                                         << "Buk lesní" << "Snímek 0/0 0" << "";
-        QTest::newRow("font name") << "arial" << false << 0 << "" << "Text nebyl nalezen!" << 6 << "Buk lesní"
+        QTest::newRow("formatting code") << "fcharset" << false << 0 << "" << "" << "Text nebyl nalezen!" << 6
+                                         << "Buk lesní" << "Bukovité" << "Snímek 0/0 0" << "";
+        QTest::newRow("font name") << "arial" << false << 0 << "" << "" << "Text nebyl nalezen!" << 6 << "Buk lesní" << "Bukovité"
                                    << "Snímek 0/0 0" << "";
     }
     void articleSearch()
@@ -177,18 +184,25 @@ private slots:
         QFETCH(bool, latin);
         QFETCH(int, group);
         QFETCH(QString, from);
+        QFETCH(QString, damaged);
         QFETCH(QString, message);
         QFETCH(int, count);
         QFETCH(QString, current);
+        QFETCH(QString, family);
         QFETCH(QString, photo);
         QFETCH(QString, marked);
-        ProgramRun run([](CatalogueFolder& folder) {
+        ProgramRun run([&](CatalogueFolder& folder) {
             WriteFamilies(folder.Path(), SampleFamilies());
             WriteSpecies(folder.Path(), SampleSpecies());
             QDir(folder.Path()).mkdir(QStringLiteral("Foto"));
             WritePhoto(folder.File(QStringLiteral("Foto/O3_0.jpg")), 40, 30);
             WritePhoto(folder.File(QStringLiteral("Foto/O3_1.jpg")), 20, 10);
             WritePhoto(folder.File(QStringLiteral("Foto/O2_0.jpg")), 50, 20);
+            if (!damaged.isEmpty()) {
+                QFile photo(folder.File(damaged));
+                photo.open(QIODevice::WriteOnly);
+                photo.write("not a photo");
+            }
         });
         TForm1& w = run.Window();
         if (latin)
@@ -211,6 +225,19 @@ private slots:
         QCOMPARE(run.Current(), current);
         QCOMPARE(w.Label1->text(), current + QStringLiteral(" - ") + run.Current("LAT"));
         QCOMPARE(w.ToolButton6->text() + u' ' + QString::number(w.PhotoList.PictureWidth), photo);
+        QCOMPARE(w.Edit2->text().section(QStringLiteral(" - "), 0, 0), family);
+        // The bound controls show the species that is current; a trait box keeps its look from start
+        // until its state changes, which the scan over every species does unless no species has the trait.
+        QSet<QString> anyTrue;
+        for (const SpeciesRow& species : SampleSpecies())
+            anyTrue.unite(QSet<QString>(species.traits.begin(), species.traits.end()));
+        QCOMPARE(w.DBGrid1->currentIndex().row(), w.DataOrvela->RecNo());
+        QCOMPARE(w.DBRichEdit1->Value(), w.DataOrvela->FieldByName(QStringLiteral("NOTE")).AsBytes());
+        for (const DBCheckBox* box : w.TraitArea->findChildren<DBCheckBox*>()) {
+            const bool trait = w.DataOrvela->FieldByName(box->DataField()).AsBoolean();
+            const bool unchanged = w.DataOrvela->Filtered() && !anyTrue.contains(box->DataField().toUpper());
+            QVERIFY2(box->isChecked() == trait && box->isEnabled() == (trait || unchanged), qPrintable(box->DataField()));
+        }
         QCOMPARE(w.DataOrvela->Filter(), QStringLiteral("FILTR=true"));
         QCOMPARE(w.DataOrvela->Filtered(), count < 6);
         QCOMPARE(w.ComboBox1->currentIndex(), group);
@@ -281,7 +308,7 @@ private slots:
 
     void damagedPhotoDuringSearchRestoresTheWindow()
     {
-        ProgramRun run([](CatalogueFolder& folder) {
+        ProgramRun run([&](CatalogueFolder& folder) {
             WriteFamilies(folder.Path(), SampleFamilies());
             WriteSpecies(folder.Path(), SampleSpecies());
             QDir(folder.Path()).mkdir(QStringLiteral("Foto"));
