@@ -1,7 +1,6 @@
 #include "platform/jpeg/JpegImage.h"
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,12 +8,34 @@
 #include "platform/dialogs/Errors.h"
 #include "platform/jpeg/LibJpeg.h"
 
+#include <jerror.h>
+
 #include <QFile>
 #include <QPainter>
 
 #include <utility>
+#include <vector>
 
 namespace orvela {
+
+namespace jpeg {
+
+/// The compressed data of a picture: bytes in memory, or a file kept open and read as the decoder asks.
+struct Source {
+    QByteArray data;
+    int descriptor = -1;
+
+    Source() = default;
+    ~Source()
+    {
+        if (descriptor >= 0)
+            ::close(descriptor);
+    }
+    Source(const Source&) = delete;
+    Source& operator=(const Source&) = delete;
+};
+
+} // namespace jpeg
 
 namespace {
 
@@ -28,11 +49,76 @@ int ScaledSide(int side, int scale)
     return int((qint64(side) * scale + 7) / 8);
 }
 
-/// One libjpeg decompressor over bytes in memory, destroyed whatever way its user leaves.
+/// Feeds the decoder from an open file, from its start, in small reads: only what the decoder asks for is
+/// read, and marker segments that it passes over are skipped without being read.
+struct FileReader {
+    static constexpr size_t kChunk = 32 * 1024;
+
+    jpeg_source_mgr manager{}; // first, so libjpeg's pointer to it is a pointer to the reader
+    int descriptor = -1;
+    off_t offset = 0;
+    std::vector<JOCTET> buffer;
+
+    void Attach(jpeg_decompress_struct& info, int file)
+    {
+        descriptor = file;
+        buffer.resize(kChunk);
+        manager.init_source = [](j_decompress_ptr) {};
+        manager.fill_input_buffer = &FileReader::Fill;
+        manager.skip_input_data = &FileReader::Skip;
+        manager.resync_to_restart = jpeg_resync_to_restart;
+        manager.term_source = [](j_decompress_ptr) {};
+        info.src = &manager;
+    }
+
+    static FileReader& Of(j_decompress_ptr info) { return *reinterpret_cast<FileReader*>(info->src); }
+
+    static boolean Fill(j_decompress_ptr info)
+    {
+        FileReader& reader = Of(info);
+        ssize_t got = 0;
+        do
+            got = ::pread(reader.descriptor, reader.buffer.data(), reader.buffer.size(), reader.offset);
+        while (got < 0 && errno == EINTR);
+        if (got < 0)
+            ERREXIT(info, JERR_FILE_READ);
+        if (got == 0 && reader.offset == 0)
+            ERREXIT(info, JERR_INPUT_EMPTY);
+        if (got == 0) {
+            // As libjpeg's own sources do at the end of the data: warn, and end the picture with a marker.
+            WARNMS(info, JWRN_JPEG_EOF);
+            reader.buffer[0] = 0xFF;
+            reader.buffer[1] = JPEG_EOI;
+            got = 2;
+        } else {
+            reader.offset += got;
+        }
+        reader.manager.next_input_byte = reader.buffer.data();
+        reader.manager.bytes_in_buffer = size_t(got);
+        return TRUE;
+    }
+
+    static void Skip(j_decompress_ptr info, long count)
+    {
+        FileReader& reader = Of(info);
+        if (count <= 0)
+            return;
+        if (size_t(count) <= reader.manager.bytes_in_buffer) {
+            reader.manager.next_input_byte += count;
+            reader.manager.bytes_in_buffer -= size_t(count);
+            return;
+        }
+        reader.offset += off_t(size_t(count) - reader.manager.bytes_in_buffer);
+        reader.manager.bytes_in_buffer = 0; // the next byte wanted is read from the new offset
+    }
+};
+
+/// One libjpeg decompressor over a picture's data, destroyed whatever way its user leaves.
 struct Decompressor {
     jpeg::ErrorManager errors;
     jpeg_decompress_struct info{};
     jpeg_progress_mgr progress{};
+    FileReader file;
     QImage pixels; // a member, not a local of the function that jumps back, so its value survives the jump
 
     Decompressor() { errors.Attach(Common()); }
@@ -41,14 +127,18 @@ struct Decompressor {
     Decompressor& operator=(const Decompressor&) = delete;
 
     /// Must run after setjmp on errors.jump: the creation itself may fail.
-    void ReadHeader(const QByteArray& data)
+    void ReadHeader(const jpeg::Source& source)
     {
         jpeg_create_decompress(&info);
         jpeg::LimitMemory(Common());
         progress.progress_monitor = &Decompressor::CheckScans;
         info.progress = &progress;
-        const auto* bytes = reinterpret_cast<const unsigned char*>(data.constData());
-        jpeg_mem_src(&info, bytes, static_cast<unsigned long>(data.size()));
+        if (source.descriptor >= 0) {
+            file.Attach(info, source.descriptor);
+        } else {
+            const auto* bytes = reinterpret_cast<const unsigned char*>(source.data.constData());
+            jpeg_mem_src(&info, bytes, static_cast<unsigned long>(source.data.size()));
+        }
         jpeg_read_header(&info, TRUE);
     }
 
@@ -104,22 +194,22 @@ void InkToRgb(QImage& image, bool inverted)
     }
 }
 
-QSize ReadSize(const QByteArray& data)
+QSize ReadSize(const jpeg::Source& source)
 {
     Decompressor decompressor;
     if (setjmp(decompressor.errors.jump))
         throw Error(decompressor.Message());
-    decompressor.ReadHeader(data);
+    decompressor.ReadHeader(source);
     return QSize(int(decompressor.info.image_width), int(decompressor.info.image_height));
 }
 
-QImage Decode(const QByteArray& data, int scale)
+QImage Decode(const jpeg::Source& source, int scale)
 {
     Decompressor decompressor;
     QImage& image = decompressor.pixels;
     if (setjmp(decompressor.errors.jump))
         throw Error(decompressor.Message());
-    decompressor.ReadHeader(data);
+    decompressor.ReadHeader(source);
     jpeg_decompress_struct& info = decompressor.info;
     info.scale_num = static_cast<unsigned int>(scale);
     info.scale_denom = 8;
@@ -163,36 +253,31 @@ int DctScaleFor(QSize natural, QSize target)
 
 void JpegImage::LoadFromFile(const QString& path)
 {
-    // Plain system calls: a photo is read on every change of species, a text search passes thousands.
-    const int descriptor = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    const QByteArray name = QFile::encodeName(path);
+    const auto cannotOpen = [&path] { return FileError(QStringLiteral("Cannot open file %1").arg(path)); };
+    // Anything but a regular file is refused before it is opened. One swapped in after that look is not
+    // waited on by the open and is refused by the second look.
     struct stat status {};
-    if (descriptor < 0 || ::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
-        if (descriptor >= 0)
-            ::close(descriptor);
-        throw FileError(QStringLiteral("Cannot open file %1").arg(path));
-    }
-    QByteArray data(static_cast<qsizetype>(status.st_size), Qt::Uninitialized);
-    qsizetype total = 0;
-    while (total < data.size()) {
-        const ssize_t got = ::read(descriptor, data.data() + total, static_cast<size_t>(data.size() - total));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            break;
-        total += got;
-    }
-    const int readError = total < data.size() ? errno : 0;
-    ::close(descriptor);
-    if (readError != 0)
-        throw Error(QString::fromLocal8Bit(std::strerror(readError)));
-    data.truncate(total);
-    LoadFromData(data);
+    if (::stat(name.constData(), &status) != 0 || !S_ISREG(status.st_mode))
+        throw cannotOpen();
+    auto source = std::make_shared<jpeg::Source>();
+    source->descriptor = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (source->descriptor < 0 || ::fstat(source->descriptor, &status) != 0 || !S_ISREG(status.st_mode))
+        throw cannotOpen();
+    Load(std::move(source));
 }
 
 void JpegImage::LoadFromData(const QByteArray& data)
 {
-    const QSize size = ReadSize(data);
-    data_ = data;
+    auto source = std::make_shared<jpeg::Source>();
+    source->data = data;
+    Load(std::move(source));
+}
+
+void JpegImage::Load(std::shared_ptr<const jpeg::Source> source)
+{
+    const QSize size = ReadSize(*source);
+    source_ = std::move(source);
     natural_ = size;
     decoded_ = QImage();
     decodedScale_ = 0;
@@ -210,7 +295,7 @@ QImage JpegImage::Render(QSize size)
         throw Error(QStringLiteral("Image too large to draw"));
     const int scale = DctScaleFor(natural_, size);
     if (scale != decodedScale_) {
-        decoded_ = Decode(data_, scale);
+        decoded_ = Decode(*source_, scale);
         decodedScale_ = scale;
         ++decodeCount_;
     }

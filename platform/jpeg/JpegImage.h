@@ -4,11 +4,16 @@
 #include <QImage>
 #include <QSize>
 #include <QString>
+#include <memory>
 
 class QPainter;
 class QRect;
 
 namespace orvela {
+
+namespace jpeg {
+struct Source;
+}
 
 /// Numerator n of the decode scale n/8 (1, 2, 4 or 8): the smallest that still gives at least `target` pixels
 /// both ways from a picture of `natural` size (libjpeg rounds scaled sides up).
@@ -18,9 +23,11 @@ int DctScaleFor(QSize natural, QSize target);
 /// size, at the smallest DCT scale that covers that size, so shrinking a large photo decodes a fraction of it.
 class JpegImage final {
 public:
-    /// Reads the file and its header. A file that cannot be opened raises FileError "Cannot open file %s"
-    /// with the name as passed; data that is not a readable JPEG raises Error with libjpeg's message.
-    /// A failed load leaves the picture as it was.
+    /// Opens the file and reads its header; the file stays open for the pixels, so the picture still draws
+    /// after the file has been removed, and memory does not grow with the file's size. A file that is not
+    /// there or not a regular file (a folder, a FIFO, a device: never opened for reading, never waited on)
+    /// raises FileError "Cannot open file %s" with the name as passed; data that is not a readable JPEG
+    /// raises Error with libjpeg's message. A failed load leaves the picture as it was.
     void LoadFromFile(const QString& path);
     /// As LoadFromFile, from bytes in memory.
     void LoadFromData(const QByteArray& data);
@@ -42,7 +49,9 @@ public:
     QSize DecodedSize() const { return decoded_.size(); }
 
 private:
-    QByteArray data_;
+    void Load(std::shared_ptr<const jpeg::Source> source);
+
+    std::shared_ptr<const jpeg::Source> source_; // the compressed data, shared by copies
     QSize natural_;
     QImage decoded_;
     int decodedScale_ = 0;

@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 using namespace orvela;
 
 namespace {
@@ -60,6 +62,29 @@ JpegImage Loaded(const QByteArray& data)
     return picture;
 }
 
+/// Loaded from a file that holds `data` followed by `zeros` zero bytes (a sparse tail), and that is
+/// removed after the load: the picture reads the file it opened.
+JpegImage LoadedFromFile(const QByteArray& data, qint64 zeros = 0)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath("photo.jpg");
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.resize(data.size() + zeros))
+        qFatal("cannot write %s", qPrintable(path));
+    file.close();
+    JpegImage picture;
+    picture.LoadFromFile(path);
+    return picture;
+}
+
+/// The picture's data with marker segments that decoders pass over put in front of it.
+QByteArray WithLargeMarkers(const QByteArray& data, int count)
+{
+    QByteArray segment("\xff\xe9\xff\xff", 4);
+    segment.append(0xffff - 2, 'x');
+    return data.left(2) + segment.repeated(count) + data.mid(2);
+}
+
 } // namespace
 
 class TestJpeg final : public QObject {
@@ -69,6 +94,8 @@ private slots:
     void ScaleChoice_data();
     void ScaleChoice();
     void LoadReadsHeaderOnly();
+    void FileReadsAsData_data();
+    void FileReadsAsData();
     void RenderDecodesAtScaleAndCaches();
     void Colours_data();
     void Colours();
@@ -127,6 +154,29 @@ void TestJpeg::LoadReadsHeaderOnly()
     // The bytes are held: the photo still draws after its file has gone.
     QVERIFY(QFile::remove(path));
     QCOMPARE(picture.Render(QSize(160, 120)).size(), QSize(160, 120));
+}
+
+void TestJpeg::FileReadsAsData_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<qint64>("zeros");
+    const QByteArray baseline = EncodeJpeg(Busy());
+    QTest::newRow("baseline") << baseline << qint64(0);
+    QTest::newRow("progressive") << EncodeJpeg(Busy(), Progressive()) << qint64(0);
+    QTest::newRow("long markers before the picture") << WithLargeMarkers(baseline, 3) << qint64(0);
+    // Read whole, such a file could not even be held in memory.
+    QTest::newRow("40 GB after the picture") << baseline << (qint64(40) << 30);
+}
+
+void TestJpeg::FileReadsAsData()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(qint64, zeros);
+    JpegImage fromFile = LoadedFromFile(data, zeros);
+    JpegImage fromData = Loaded(data);
+    QCOMPARE(fromFile.Width(), 400);
+    for (const QSize size : {QSize(400, 300), QSize(50, 37)})
+        QCOMPARE(fromFile.Render(size), fromData.Render(size));
 }
 
 void TestJpeg::RenderDecodesAtScaleAndCaches()
@@ -254,7 +304,12 @@ void TestJpeg::FailedLoadKeepsPicture()
     picture.LoadFromFile("Foto/O1_0.jpg");
     QVERIFY(!picture.Render(QSize(32, 24)).isNull());
 
-    for (const QString& name : {QStringLiteral("Foto/O1_1.jpg"), QStringLiteral("Foto")}) {
+    // Neither the FIFO nor the link to it may be waited on.
+    QVERIFY(::mkfifo("Foto/O1_2.jpg", 0600) == 0);
+    QVERIFY(QFile::link("O1_2.jpg", "Foto/O1_3.jpg"));
+    QVERIFY(QFile::link("O1_9.jpg", "Foto/O1_4.jpg"));
+    for (const QString& name : {QStringLiteral("Foto/O1_1.jpg"), QStringLiteral("Foto"), QStringLiteral("Foto/O1_2.jpg"),
+                                QStringLiteral("Foto/O1_3.jpg"), QStringLiteral("Foto/O1_4.jpg")}) {
         try {
             picture.LoadFromFile(name);
             QFAIL("the load succeeded");
@@ -286,18 +341,19 @@ void TestJpeg::DamageAtDraw_data()
 void TestJpeg::DamageAtDraw()
 {
     QFETCH(QByteArray, content);
-    JpegImage picture = Loaded(content);
-    QCOMPARE(picture.Width(), 400);
-    for (const QSize size : {QSize(400, 300), QSize(50, 37)}) {
-        try {
-            picture.Render(size);
-            QFAIL("damaged data drawn as a whole picture");
-        } catch (const Error& error) {
-            QVERIFY(!error.Message().isEmpty());
+    for (JpegImage picture : {Loaded(content), LoadedFromFile(content)}) {
+        QCOMPARE(picture.Width(), 400);
+        for (const QSize size : {QSize(400, 300), QSize(50, 37)}) {
+            try {
+                picture.Render(size);
+                QFAIL("damaged data drawn as a whole picture");
+            } catch (const Error& error) {
+                QVERIFY(!error.Message().isEmpty());
+            }
         }
+        QCOMPARE(picture.Width(), 400);
+        QCOMPARE(picture.DecodeCount(), 0);
     }
-    QCOMPARE(picture.Width(), 400);
-    QCOMPARE(picture.DecodeCount(), 0);
 }
 
 void TestJpeg::WholeDataWithoutEndMarker_data()
@@ -312,9 +368,9 @@ void TestJpeg::WholeDataWithoutEndMarker_data()
 void TestJpeg::WholeDataWithoutEndMarker()
 {
     QFETCH(QByteArray, content);
-    JpegImage picture = Loaded(content);
-    const QImage image = picture.Render(QSize(400, 300));
-    QCOMPARE(image, Loaded(content + "\xff\xd9").Render(QSize(400, 300)));
+    const QImage whole = Loaded(content + "\xff\xd9").Render(QSize(400, 300));
+    QCOMPARE(Loaded(content).Render(QSize(400, 300)), whole);
+    QCOMPARE(LoadedFromFile(content).Render(QSize(400, 300)), whole);
 }
 
 void TestJpeg::EmptyRequests()
