@@ -40,7 +40,7 @@ void PhotoFolder::ListPhotoFolder()
 {
     names_.clear();
     const QDir dir(folder_);
-    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden)) {
         // o<ID>_<n>.jpg with n 0..19 written without leading zeros
         const QString lower = name.toLower();
         if (!lower.startsWith(u'o') || !lower.endsWith(QStringLiteral(".jpg")))
@@ -52,6 +52,10 @@ void PhotoFolder::ListPhotoFolder()
         bool ok = false;
         const int number = numberText.toInt(&ok);
         if (!ok || number < 0 || number >= kMaxPhotos || QString::number(number) != numberText)
+            continue;
+        // Regular files only, a link when it leads to one: the listing passes links to FIFOs and devices.
+        struct stat status {};
+        if (::stat(QFile::encodeName(folder_ + u'/' + name).constData(), &status) != 0 || !S_ISREG(status.st_mode))
             continue;
         QString& stored = names_[lower.sliced(1, separator - 1)][number];
         // An exact spelling wins over another case variant of the same name.

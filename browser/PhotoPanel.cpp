@@ -1,5 +1,7 @@
 #include "browser/PhotoPanel.h"
 
+#include "platform/dialogs/Dialogs.h"
+
 #include <QEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -12,25 +14,47 @@ PhotoImage::PhotoImage(QWidget* parent) : QWidget(parent)
     setAttribute(Qt::WA_OpaquePaintEvent, false);
 }
 
-void PhotoImage::SetRenderer(Renderer renderer)
+void PhotoImage::Load(const QString& fileName)
 {
-    renderer_ = std::move(renderer);
+    picture_.reset();
+    unreadable_.clear();
+    if (!fileName.isEmpty()) {
+        try {
+            JpegImage picture;
+            picture.LoadFromFile(fileName);
+            picture_ = std::move(picture);
+        } catch (const std::exception& error) {
+            SetUnreadable(error);
+        }
+    }
     update();
+    if (parentWidget())
+        parentWidget()->update();
+}
+
+QSize PhotoImage::PictureSize() const
+{
+    return picture_ ? QSize(picture_->Width(), picture_->Height()) : QSize(0, 0);
+}
+
+void PhotoImage::SetUnreadable(const std::exception& error)
+{
+    unreadable_ = QStringLiteral("Fotografii nelze zobrazit.\n") + dialogs::ErrorBoxText(QString::fromUtf8(error.what()));
+    if (parentWidget())
+        parentWidget()->update();
 }
 
 void PhotoImage::paintEvent(QPaintEvent*)
 {
-    if (!renderer_ || width() <= 0 || height() <= 0)
+    if (!picture_ || !unreadable_.isEmpty() || width() <= 0 || height() <= 0)
         return;
     QPainter painter(this);
     try {
-        painter.drawImage(rect(), renderer_(size()));
-    } catch (const std::exception&) {
-        // Damage past the header shows only when the pixels are decoded; a box on every repaint
-        // would lock the window, so the photo's place says it instead.
-        painter.fillRect(rect(), QColor(83, 83, 83));
-        painter.setPen(Qt::white);
-        painter.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap, QStringLiteral("Fotografii nelze zobrazit."));
+        picture_->Draw(painter, rect());
+    } catch (const std::exception& error) {
+        // Damage past the header shows only when the pixels are decoded; from then on the photo is unreadable,
+        // so that no repaint decodes it again.
+        SetUnreadable(error);
     }
 }
 
@@ -67,21 +91,38 @@ void PhotoPanel::SetImageAlignClient(bool alignClient)
     Realign();
 }
 
-void PhotoPanel::Realign()
+QRect PhotoPanel::ClientRect() const
 {
     // Explicit visibility: the panel may sit on a page that is not shown.
-    const QRect inner = rect().adjusted(kBevel, kBevel, -kBevel, -kBevel);
-    QRect client = inner;
-    if (!ScrollBar1->isHidden()) {
-        ScrollBar1->setGeometry(inner.left(), inner.bottom() - kBarThickness + 1, inner.width(), kBarThickness);
+    QRect client = rect().adjusted(kBevel, kBevel, -kBevel, -kBevel);
+    if (!ScrollBar1->isHidden())
         client.setBottom(client.bottom() - kBarThickness);
-    }
-    if (!ScrollBar2->isHidden()) {
-        ScrollBar2->setGeometry(client.right() - kBarThickness + 1, client.top(), kBarThickness, client.height());
+    if (!ScrollBar2->isHidden())
         client.setRight(client.right() - kBarThickness);
-    }
+    return client;
+}
+
+void PhotoPanel::Realign()
+{
+    const QRect inner = rect().adjusted(kBevel, kBevel, -kBevel, -kBevel);
+    const QRect client = ClientRect();
+    if (!ScrollBar1->isHidden())
+        ScrollBar1->setGeometry(inner.left(), inner.bottom() - kBarThickness + 1, inner.width(), kBarThickness);
+    if (!ScrollBar2->isHidden())
+        ScrollBar2->setGeometry(client.right() + 1, client.top(), kBarThickness, client.height());
     if (Image1->alignClient_)
         Image1->setGeometry(client);
+}
+
+void PhotoPanel::paintEvent(QPaintEvent* event)
+{
+    QFrame::paintEvent(event);
+    if (Image1->Unreadable().isEmpty())
+        return;
+    // Drawn by the panel: a photo whose header cannot be read has no size to draw in.
+    QPainter painter(this);
+    painter.setPen(Qt::white);
+    painter.drawText(ClientRect().adjusted(8, 8, -8, -8), Qt::AlignCenter | Qt::TextWordWrap, Image1->Unreadable());
 }
 
 void PhotoPanel::resizeEvent(QResizeEvent* event)

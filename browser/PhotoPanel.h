@@ -1,8 +1,9 @@
 #pragma once
 
+#include "platform/jpeg/JpegImage.h"
+
 #include <QFrame>
-#include <QImage>
-#include <functional>
+#include <optional>
 
 class QScrollBar;
 
@@ -11,12 +12,16 @@ namespace orvela {
 /// The photo, drawn scaled to the widget's own size; its bounds are set by the layout.
 class PhotoImage final : public QWidget {
 public:
-    using Renderer = std::function<QImage(const QSize& size)>;
-
     explicit PhotoImage(QWidget* parent = nullptr);
 
-    /// The picture to draw; the renderer decodes it for the size asked.
-    void SetRenderer(Renderer renderer);
+    /// Shows the photo of that file; an empty name shows none. Never raises: a photo that cannot be read
+    /// (now, or when its pixels are decoded) is shown as unreadable in the panel, and whatever led to it
+    /// goes on.
+    void Load(const QString& fileName);
+    /// Natural size of the photo; empty when there is none or its header cannot be read.
+    QSize PictureSize() const;
+    /// "Fotografii nelze zobrazit." and the picture library's reason; empty while the photo can be shown.
+    const QString& Unreadable() const { return unreadable_; }
 
     /// Fills the panel's area inside the bevel, less the visible scroll bars (or keeps its bounds).
     bool AlignClient() const { return alignClient_; }
@@ -26,7 +31,10 @@ protected:
 
 private:
     friend class PhotoPanel;
-    Renderer renderer_;
+    void SetUnreadable(const std::exception& error);
+
+    std::optional<JpegImage> picture_;
+    QString unreadable_;
     bool alignClient_ = true;
 };
 
@@ -46,10 +54,14 @@ public:
     void Realign();
 
 protected:
+    void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    /// The area inside the bevel less the visible scroll bars.
+    QRect ClientRect() const;
+
     static constexpr int kBevel = 1;
     static constexpr int kBarThickness = 16;
 };

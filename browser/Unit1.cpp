@@ -251,7 +251,9 @@ void TForm1::WireEvents()
             [this](int position) { dialogs::Guard([this, position] { ScrollBar1Scroll(position); }); });
     connect(Panel7->ScrollBar2, &QScrollBar::valueChanged, this,
             [this](int position) { dialogs::Guard([this, position] { ScrollBar2Scroll(position); }); });
-    PageControl1->installEventFilter(this);
+    // The pages take the page control's new size in its own handling of its resize, after any filter on it
+    // has run; the resize of the pages' area comes when they have it.
+    PageControl1->findChild<QStackedWidget*>(QString(), Qt::FindDirectChildrenOnly)->installEventFilter(this);
     connect(PageControl1, &QTabWidget::currentChanged, this, [this] {
         if (!selectingPageFromCode_)
             dialogs::Guard([this] { PageControl1Change(); });
@@ -276,7 +278,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
             ShowFamilyLine();
         break;
     case QEvent::Resize:
-        if (watched == PageControl1)
+        if (watched->parent() == PageControl1)
             dialogs::Guard([this] { PageControl1Resize(); });
         break;
     default:
@@ -573,33 +575,21 @@ void SearchArticleText()
 void TForm1::RebuildPhotoList()
 {
     photoFolder_.Find(CurrentId(*DataOrvela), PhotoList);
-    if (PhotoList.Count == 0) {
-        // The previous species' photo must not pass for this one's.
-        Panel7->Image1->SetRenderer({});
-        PhotoList.PictureWidth = 0;
-        PhotoList.PictureHeight = 0;
-        Panel7->ScrollBar1->hide();
-        Panel7->ScrollBar2->hide();
-        PhotoList.Current = 0;
-        ToolButton4->setEnabled(false);
-        ToolButton5->setEnabled(false);
-        ToolButton6->setText(QStringLiteral("Snímek 0/0"));
-        return;
-    }
-    LoadPicture(PhotoList.Files[0]);
     PhotoList.Current = 0;
+    // Without photos none is shown: the previous species' photo must not pass for this one's.
+    LoadPicture(PhotoList.Count > 0 ? PhotoList.Files[0] : QString());
     ToolButton4->setEnabled(false);
-    ToolButton5->setEnabled(PhotoList.Count != 1);
+    ToolButton5->setEnabled(PhotoList.Count > 1);
     LayoutPhoto();
 }
 
 void TForm1::LoadPicture(const QString& fileName)
 {
-    auto picture = std::make_shared<JpegImage>();
-    picture->LoadFromFile(fileName);
-    Panel7->Image1->SetRenderer([picture](const QSize& size) { return picture->Render(size); });
-    PhotoList.PictureWidth = picture->Width();
-    PhotoList.PictureHeight = picture->Height();
+    // A photo that cannot be read is shown as such and raises nothing: the paging, selection change, filter
+    // or search that led to it goes on as with any other photo.
+    Panel7->Image1->Load(fileName);
+    PhotoList.PictureWidth = Panel7->Image1->PictureSize().width();
+    PhotoList.PictureHeight = Panel7->Image1->PictureSize().height();
 }
 
 void TForm1::SyncPhotoPageGeometry()
@@ -644,12 +634,14 @@ void TForm1::LayoutPhoto()
         else
             vertical->show();
     }
-    ToolButton6->setText(QStringLiteral("Snímek ") + QString::number(PhotoList.Current + 1) + u'/' +
-                         QString::number(PhotoList.Count));
+    const int position = PhotoList.Count > 0 ? PhotoList.Current + 1 : 0;
+    ToolButton6->setText(QStringLiteral("Snímek ") + QString::number(position) + u'/' + QString::number(PhotoList.Count));
 }
 
 void TForm1::ToolButton5Click()
 {
+    if (PhotoList.Current >= PhotoList.Count - 1)
+        return;
     ++PhotoList.Current;
     LoadPicture(PhotoList.Files[PhotoList.Current]);
     ToolButton4->setEnabled(true);
@@ -659,6 +651,8 @@ void TForm1::ToolButton5Click()
 
 void TForm1::ToolButton4Click()
 {
+    if (PhotoList.Current <= 0)
+        return;
     --PhotoList.Current;
     LoadPicture(PhotoList.Files[PhotoList.Current]);
     if (PhotoList.Current == 0)

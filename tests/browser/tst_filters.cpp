@@ -305,25 +305,6 @@ private slots:
             QVERIFY(after.contains("FILTR=\"TRUE\""));
         }
     }
-
-    void damagedPhotoDuringSearchRestoresTheWindow()
-    {
-        ProgramRun run([&](CatalogueFolder& folder) {
-            WriteFamilies(folder.Path(), SampleFamilies());
-            WriteSpecies(folder.Path(), SampleSpecies());
-            QDir(folder.Path()).mkdir(QStringLiteral("Foto"));
-            QFile photo(folder.File(QStringLiteral("Foto/O3_0.jpg")));
-            photo.open(QIODevice::WriteOnly);
-            photo.write("not a photo");
-        });
-        TForm1& w = run.Window();
-        run.script.shown.clear();
-        Search(w, QStringLiteral("kávy"));
-        QVERIFY(!run.script.shown.isEmpty());
-        QCOMPARE(run.script.shown.last().kind, dialogs::Script::Shown::Kind::Error);
-        QVERIFY(w.DataOrvela->ReadOnly());
-        QVERIFY(w.PageControl1->isVisible());
-    }
 };
 
 QTEST_MAIN(FiltersTest)
