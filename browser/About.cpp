@@ -7,7 +7,6 @@
 #include <QDesktopServices>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QScreen>
 #include <QUrl>
 
 namespace orvela {
@@ -146,12 +145,7 @@ void TAboutBox::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     ui->OKButton->setFocus();
-    QScreen* screen = this->screen();
-    if (!screen)
-        return;
-    QRect frame = frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    move(frame.topLeft());
+    dialogs::CentreOnScreen(*this);
 }
 
 } // namespace orvela

@@ -91,6 +91,13 @@ void TFrmHledej::BitBtn1Click()
     }
 }
 
+void TFrmHledej::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // Owned by the main window, which would otherwise centre it on itself.
+    dialogs::CentreOnScreen(*this);
+}
+
 void TFrmHledej::Help1Click()
 {
     ShowHelpContext(this, kSearchDialogHelp);

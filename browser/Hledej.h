@@ -28,6 +28,9 @@ public:
     void BitBtn1Click();
     void Help1Click();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     QButtonGroup* GroupOf(const QGroupBox* radioGroup) const;
     std::vector<std::pair<const QGroupBox*, QButtonGroup*>> groups_;

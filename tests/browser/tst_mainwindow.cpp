@@ -8,6 +8,7 @@
 #include "platform/shell/Drive.h"
 
 #include <QFile>
+#include <QScreen>
 #include <QSignalSpy>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -248,12 +249,18 @@ private slots:
     {
         ProgramRun run;
         TForm1& w = run.Window();
+        // A main window away from the screen's middle: the dialogs centre on the screen, not on it.
+        w.setWindowState(Qt::WindowNoState);
+        w.setGeometry(0, 0, 500, 400);
+        const QPoint screenCentre = w.screen()->availableGeometry().center();
         QList<QWidget*> opened;
-        const auto closeNext = [&opened, &w] {
+        QList<QPoint> centres;
+        const auto closeNext = [&opened, &centres, &w] {
             // The window manager gives the main window its activation back after a dialog.
             QApplication::setActiveWindow(&w);
-            WhenModal([&opened](QWidget* dialog) {
+            WhenModal([&opened, &centres](QWidget* dialog) {
                 opened << dialog;
+                centres << dialog->frameGeometry().center();
                 dialog->close();
             });
         };
@@ -266,6 +273,8 @@ private slots:
         closeNext();
         QTest::keyClick(w.Edit3, Qt::Key_I, Qt::ControlModifier);
         QCOMPARE(opened, (QList<QWidget*>{FrmHledej, FrmHledej, static_cast<QWidget*>(AboutBox), AboutBox}));
+        for (const QPoint& centre : centres)
+            QVERIFY((centre - screenCentre).manhattanLength() <= 1);
     }
 
     void konecClosesWithoutQuestion()
