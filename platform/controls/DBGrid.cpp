@@ -2,6 +2,7 @@
 
 #include <QTimer>
 
+#include "platform/controls/ElidedLabel.h"
 #include "platform/controls/Look.h"
 #include "platform/dialogs/Dialogs.h"
 
@@ -19,6 +20,12 @@ namespace {
 class ColumnLinesDelegate final : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
+
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->text = VisiblePart(option->text, option->rect.width());
+    }
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {

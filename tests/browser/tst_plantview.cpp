@@ -2,9 +2,11 @@
 
 #include "platform/controls/Look.h"
 #include "platform/controls/DBCheckBox.h"
+#include "platform/controls/ElidedLabel.h"
 #include "platform/dataset/ClientDataSet.h"
 
 #include <QGroupBox>
+#include <QScreen>
 
 using namespace orvela;
 using namespace orvela::test;
@@ -198,6 +200,25 @@ private slots:
         QCOMPARE(w.Edit2->text(), QStringLiteral("Hvězdnicovité - Asteraceae"));
         QCOMPARE(w.DBMemo1->toPlainText(), QStringLiteral("Úbory květů."));
         QCOMPARE(w.Label1->text(), QStringLiteral("Hrách setý - Pisum sativum"));
+    }
+
+    void longNameKeepsTheWindowOnTheScreen()
+    {
+        const QString name = QStringLiteral("Buk ") + QStringLiteral("převelice dlouhého jména ").repeated(12);
+        QVERIFY(name.size() >= 300);
+        ProgramRun run([&](CatalogueFolder& folder) {
+            std::vector<SpeciesRow> species = SampleSpecies();
+            species[4].cz = name;
+            WriteFamilies(folder.Path(), SampleFamilies());
+            WriteSpecies(folder.Path(), species);
+        });
+        TForm1& w = run.Window();
+        QCOMPARE(w.Label1->text(), name + QStringLiteral(" - Fagus sylvatica")); // kept whole
+        // Nothing in the window may ask for more width than the screen has (800 pixels offscreen).
+        QVERIFY(w.minimumSizeHint().width() <= w.screen()->geometry().width());
+        const QString shown = w.Label1->ShownText();
+        QVERIFY2(shown.startsWith(QStringLiteral("Buk převelice")) && shown.endsWith(QChar(0x2026)), qPrintable(shown));
+        QVERIFY(w.Label1->fontMetrics().horizontalAdvance(shown) <= w.Label1->contentsRect().width());
     }
 
     void familyLineFollowsWhileAnotherPageIsShown()
