@@ -523,8 +523,7 @@ void SearchArticleText()
     form.DBGrid1->setFocus();
     form.PageControl1->hide();
     dataSet.SetReadOnly(false);
-    // A failed step (say, a damaged photo of a species passed) must not leave the catalogue writable
-    // and the pages hidden.
+    // A failed step must not leave the catalogue writable and the pages hidden.
     auto restore = qScopeGuard([&] {
         dataSet.SetReadOnly(true);
         form.PageControl1->show();
