@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QRandomGenerator>
@@ -81,10 +82,25 @@ double TimedSearch(dialogs::Script& script)
     return untilBox;
 }
 
+/// Resident memory of the process, in MB.
+double ResidentMb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024;
+    }
+    return 0;
+}
+
 struct Figures {
     std::vector<double> first;
     std::vector<double> repeated;
     int found = 0;
+    double loadedMb = 0;   // resident after the catalogue opened
+    double searchedMb = 0; // and after the searches
 };
 
 /// Opens the program on the folder `opens` times; each time one first search and a few repeated ones.
@@ -98,12 +114,14 @@ Figures Measure(const QString& folder, int opens)
         if (!QTest::qWaitForWindowExposed(Form1))
             qWarning("the main window was not shown");
         Form1->DataOrvela->SetFileName(QString()); // the marks are not written back
+        figures.loadedMb = ResidentMb();
         dialogs::Script script;
         Form1->Edit1->setText(QStringLiteral("kořen"));
         figures.first.push_back(TimedSearch(script));
         for (int i = 0; i < kRepeats; ++i)
             figures.repeated.push_back(TimedSearch(script));
         figures.found = Form1->DataOrvela->RecordCount();
+        figures.searchedMb = ResidentMb();
         DestroyForms();
     }
     return figures;
@@ -137,9 +155,11 @@ int main(int argc, char** argv)
             if (photos)
                 LinkPhotos(dir.path(), species);
             const Figures figures = Measure(dir.path(), opens);
-            std::printf("ArticleSearch/%d/%s: first %s, repeated %s (%d found)\n", species,
-                        photos ? "photos" : "no-photos", MinMedian(figures.first).constData(),
-                        MinMedian(figures.repeated).constData(), figures.found);
+            std::printf("ArticleSearch/%d/%s: first %s, repeated %s (%d found); resident %.0f MB opened, %.0f MB "
+                        "after the searches, catalogue file %.0f MB\n",
+                        species, photos ? "photos" : "no-photos", MinMedian(figures.first).constData(),
+                        MinMedian(figures.repeated).constData(), figures.found, figures.loadedMb, figures.searchedMb,
+                        QFileInfo(dir.filePath(QStringLiteral("Orvela.xml"))).size() / 1048576.0);
             std::fflush(stdout);
         }
         QDir::setCurrent(QDir::tempPath());

@@ -66,40 +66,12 @@ const QByteArray& DBRichEdit::Value() const
     return value_;
 }
 
-namespace {
-constexpr qsizetype kTextCacheCharacters = 32 * 1024 * 1024;
-
-/// Two differently seeded hashes and the length: values that collide on all three do not occur in practice.
-QByteArray Digest(const QByteArray& stored)
-{
-    const quint64 parts[3] = {qHash(stored, 0x9e3779b97f4a7c15u), qHash(stored, 0xc2b2ae3d27d4eb4fu),
-                              static_cast<quint64>(stored.size())};
-    return QByteArray(reinterpret_cast<const char*>(parts), sizeof parts);
-}
-} // namespace
-
-const QString& DBRichEdit::KeptText(QByteArrayView stored, const std::function<QByteArray()>& value) const
-{
-    const QByteArray key = Digest(stored.toByteArray());
-    auto known = texts_.constFind(key);
-    if (known == texts_.constEnd()) {
-        const QString text = richtext::ArticleText(value());
-        if (cachedCharacters_ + text.size() > kTextCacheCharacters) {
-            texts_.clear();
-            cachedCharacters_ = 0;
-        }
-        known = texts_.insert(key, text);
-        cachedCharacters_ += text.size();
-    }
-    return *known;
-}
-
 const QString& DBRichEdit::Text() const
 {
     if (refreshPending_)
         TakeValue();
     if (textPending_) {
-        text_ = KeptText(stored_, [this] { return Value(); });
+        text_ = richtext::ArticleText(Value());
         textPending_ = false;
     }
     return text_;
@@ -107,7 +79,11 @@ const QString& DBRichEdit::Text() const
 
 bool DBRichEdit::ValueShowsText(const Field& field, const QString& text) const
 {
-    return !text.isEmpty() && richtext::FindText(KeptText(field.StoredValue(), [&] { return field.AsBytes(); }), text) >= 0;
+    if (text != searchText_) {
+        searchText_ = text;
+        searchPattern_ = richtext::FoldedText(text);
+    }
+    return searchTexts_.Contains(field.StoredValue(), [&] { return field.ReadBytes(scanBytes_); }, searchPattern_);
 }
 
 int DBRichEdit::GetTextLen() const

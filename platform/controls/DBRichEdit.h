@@ -1,9 +1,9 @@
 #pragma once
 
 #include "platform/controls/DataFieldControl.h"
+#include "platform/richtext/SearchText.h"
 
 #include <QByteArray>
-#include <QHash>
 #include <optional>
 #include <QTextEdit>
 
@@ -29,7 +29,8 @@ public:
     int FindText(const QString& text, int start, int end) const;
 
     /// Whether FindText over the whole text would find `text` once the field's current value is loaded,
-    /// without loading it: for a scan of many records that the view does not follow.
+    /// without loading it: for a scan of many records that the view does not follow. The articles' text
+    /// is kept, so a scan repeated over the catalogue reads no article twice.
     bool ValueShowsText(const Field& field, const QString& text) const;
 
     /// The formatted document of the current value (built now when still pending), e.g. for printing.
@@ -43,11 +44,8 @@ private:
     void TakeValue() const;
     void BringUpToDate();
     void BuildDocument();
-    const QString& KeptText(QByteArrayView stored, const std::function<QByteArray()>& value) const;
 
-    // The value is decoded and its text worked out only when asked for. Texts already worked out are
-    // kept by the stored value they came from, so a search repeated over the catalogue reads no
-    // article twice.
+    // The value is decoded and its text worked out only when asked for.
     mutable std::optional<Field> field_;
     mutable QByteArray stored_; // the stored (undecoded) value the view shows
     mutable bool refreshPending_ = false;
@@ -57,8 +55,10 @@ private:
     mutable bool textPending_ = false;
     mutable bool documentPending_ = false;
     mutable bool loaded_ = false;
-    mutable QHash<QByteArray, QString> texts_; // key: a digest of the stored value
-    mutable qsizetype cachedCharacters_ = 0;
+    mutable richtext::ArticleTexts searchTexts_;
+    mutable QString searchText_;
+    mutable QByteArray searchPattern_; // searchText_ folded
+    mutable QByteArray scanBytes_;     // the value of the record scanned, decoded
 };
 
 } // namespace orvela

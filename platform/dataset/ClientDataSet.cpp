@@ -601,6 +601,16 @@ QByteArray Field::AsBytes() const {
         [this](const Content &c, int record) { return c.AsBytes(index_, record); });
 }
 
+QByteArrayView Field::ReadBytes(QByteArray &buffer) const {
+    const auto &d = *dataSet_->d;
+    const int record = RecordOf(d, index_);
+    if (record < 0 || PendingFlag(d, index_))
+        buffer = AsBytes();
+    else
+        d.content->ReadBytes(index_, record, buffer);
+    return buffer;
+}
+
 QByteArrayView Field::StoredValue() const {
     const auto &d = *dataSet_->d;
     const int record = RecordOf(d, index_);

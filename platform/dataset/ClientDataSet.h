@@ -28,6 +28,8 @@ public:
     qint64 AsInteger() const;   // no value: 0
     bool AsBoolean() const;     // no value: false
     QByteArray AsBytes() const; // blob: the stored bytes (decoded Base64); others: AsString in the file's code page
+    /// AsBytes read into `buffer`, whose memory serves the next call again: for reading many values.
+    QByteArrayView ReadBytes(QByteArray& buffer) const;
     /// The value as the packet stores it (a blob's Base64 text), without decoding; empty when there is
     /// none. Valid until the record changes or the dataset closes: for telling values apart cheaply.
     QByteArrayView StoredValue() const;

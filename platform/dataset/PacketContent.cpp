@@ -221,17 +221,28 @@ bool Content::AsBoolean(int column, int record) const {
 }
 
 QByteArray Content::AsBytes(int column, int record) const {
+    QByteArray bytes;
+    ReadBytes(column, record, bytes);
+    return bytes;
+}
+
+void Content::ReadBytes(int column, int record, QByteArray &bytes) const {
     const Column &c = columns[column];
-    if (c.type != FieldType::Blob)
-        return EncodeText(AsString(column, record), encoding);
+    if (c.type != FieldType::Blob) {
+        bytes = EncodeText(AsString(column, record), encoding);
+        return;
+    }
     const char *raw = c.raw[record];
-    if (!raw)
-        return {};
+    if (!raw) {
+        bytes.resize(0);
+        return;
+    }
     // Base64 has no characters that need escapes: decode straight from the file buffer.
     const std::size_t length = std::strlen(raw);
     if (!std::memchr(raw, '&', length))
-        return DecodeBase64({raw, static_cast<qsizetype>(length)});
-    return DecodeBase64(UnescapeAscii(raw));
+        DecodeBase64Into({raw, static_cast<qsizetype>(length)}, bytes);
+    else
+        DecodeBase64Into(UnescapeAscii(raw), bytes);
 }
 
 QString Content::DisplayText(int column, int record) const {

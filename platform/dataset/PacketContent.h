@@ -63,6 +63,8 @@ struct Content {
     qint64 AsInteger(int column, int record) const;
     bool AsBoolean(int column, int record) const;
     QByteArray AsBytes(int column, int record) const;
+    /// AsBytes into `bytes`, whose memory serves again.
+    void ReadBytes(int column, int record, QByteArray &bytes) const;
     QString DisplayText(int column, int record) const;
 
     /// Decoded text of every record of a column (String, Float, Other, Blob as its raw text).

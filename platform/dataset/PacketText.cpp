@@ -287,6 +287,12 @@ QString DecodeValue(const char *raw, PacketEncoding encoding) {
 }
 
 QByteArray DecodeBase64(QByteArrayView text) {
+    QByteArray bytes;
+    DecodeBase64Into(text, bytes);
+    return bytes;
+}
+
+void DecodeBase64Into(QByteArrayView text, QByteArray &bytes) {
     // A table decoder: every article is decoded when a text search passes it, and Qt's is four times slower.
     static const std::array<signed char, 256> values = [] {
         std::array<signed char, 256> table{};
@@ -299,14 +305,16 @@ QByteArray DecodeBase64(QByteArrayView text) {
     qsizetype length = text.size();
     while (length > 0 && text[length - 1] == '=')
         --length;
-    QByteArray bytes(length * 3 / 4, Qt::Uninitialized);
+    bytes.resize(length * 3 / 4);
     char *out = bytes.data();
     quint32 bits = 0;
     int count = 0;
     for (qsizetype i = 0; i < length; ++i) {
         const signed char value = values[static_cast<unsigned char>(text[i])];
-        if (value < 0) // line breaks, padding inside, stray characters
-            return QByteArray::fromBase64(text.toByteArray());
+        if (value < 0) { // line breaks, padding inside, stray characters
+            bytes = QByteArray::fromBase64(text.toByteArray());
+            return;
+        }
         bits = (bits << 6) | static_cast<quint32>(value);
         if (++count == 4) {
             *out++ = static_cast<char>(bits >> 16);
@@ -322,10 +330,10 @@ QByteArray DecodeBase64(QByteArrayView text) {
     } else if (count == 2) {
         *out++ = static_cast<char>(bits >> 4);
     } else if (count == 1) {
-        return QByteArray::fromBase64(text.toByteArray());
+        bytes = QByteArray::fromBase64(text.toByteArray());
+        return;
     }
     bytes.truncate(out - bytes.data());
-    return bytes;
 }
 
 QByteArray UnescapeAscii(const char *raw) {

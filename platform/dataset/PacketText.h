@@ -38,6 +38,8 @@ QByteArray UnescapeAscii(const char *raw);
 
 /// Base64 (standard alphabet) as blobs are stored; whatever is not plain Base64 is read as Qt reads it.
 QByteArray DecodeBase64(QByteArrayView text);
+/// The same into `bytes`, whose memory serves again.
+void DecodeBase64Into(QByteArrayView text, QByteArray& bytes);
 
 /// `<?xml ...?>`, `<DATAPACKET Version="2.0">`, METADATA with FIELDS and PARAMS, `<ROWDATA>`.
 void AppendPacketStart(QByteArray &out, PacketEncoding encoding, const std::vector<RawAttributes> &fields,

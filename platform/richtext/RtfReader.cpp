@@ -202,17 +202,43 @@ struct GroupState {
     ParaProps para;
 };
 
+} // namespace
+
 class RtfParser final {
 public:
-    RtfParser(QByteArrayView input, RtfSink& sink)
-        : p_(reinterpret_cast<const unsigned char*>(input.data())), end_(p_ + input.size()), sink_(sink)
-    {
-        groups_.reserve(64);
-        groups_.emplace_back();
-    }
+    RtfParser() { groups_.reserve(64); }
 
-    void Run()
+    /// Reads one article; what the previous one used of memory serves again.
+    void Run(QByteArrayView input, RtfSink& sink)
     {
+        p_ = reinterpret_cast<const unsigned char*>(input.data());
+        end_ = p_ + input.size();
+        sink_ = &sink;
+        groups_.clear();
+        groups_.emplace_back();
+        overflow_ = 0;
+        done_ = false;
+        ignorableNext_ = false;
+        fallbackLeft_ = 0;
+        tabKind_ = TabKind::Left;
+        tables_.fonts.clear();
+        tables_.colours.clear();
+        tables_.defaultFont = RtfTables().defaultFont;
+        tables_.defaultTab = RtfTables().defaultTab;
+        documentCodePage_ = kDefaultCodePage;
+        fontIndex_ = -1;
+        fontNameBytes_.clear();
+        colour_ = QColor();
+        colourGiven_ = false;
+        runProps_ = CharProps();
+        runBytes_.clear();
+        runText_.resize(0);
+        pendingParagraph_.reset();
+        picture_ = PictureData();
+        markerText_.resize(0);
+        numbering_ = ListProps();
+        numberingCodePage_ = kDefaultCodePage;
+
         while (p_ < end_ && !done_) {
             const unsigned char c = *p_++;
             switch (c) {
@@ -229,7 +255,7 @@ public:
             }
         }
         FlushRun();
-        sink_.Finish(pendingParagraph_ ? *pendingParagraph_ : CurrentParagraph(), tables_);
+        sink_->Finish(pendingParagraph_ ? *pendingParagraph_ : CurrentParagraph(), tables_);
     }
 
 private:
@@ -603,7 +629,7 @@ private:
             return;
         FlushRun();
         if (pendingParagraph_)
-            sink_.EndParagraph(*pendingParagraph_);
+            sink_->EndParagraph(*pendingParagraph_);
         // Held back: the paragraph mark before the document's end makes no empty paragraph.
         pendingParagraph_ = CurrentParagraph();
         markerText_.clear();
@@ -622,7 +648,7 @@ private:
     {
         if (pendingParagraph_) {
             FlushRun();
-            sink_.EndParagraph(*pendingParagraph_);
+            sink_->EndParagraph(*pendingParagraph_);
             pendingParagraph_.reset();
         }
         const CharProps& chars = State().chars;
@@ -645,7 +671,7 @@ private:
         DecodeRunBytes();
         Sanitize(runText_);
         if (!runText_.isEmpty())
-            sink_.Text(runText_, runProps_, tables_);
+            sink_->Text(runText_, runProps_, tables_);
         runText_.resize(0);
     }
 
@@ -711,7 +737,7 @@ private:
                           length(picture_.heightGoal, pixels.height(), picture_.scaleY));
         SyncRun();
         FlushRun();
-        sink_.Picture(picture_.data, size, runProps_);
+        sink_->Picture(picture_.data, size, runProps_);
         picture_ = PictureData{};
     }
 
@@ -728,9 +754,9 @@ private:
         return list;
     }
 
-    const unsigned char* p_;
-    const unsigned char* end_;
-    RtfSink& sink_;
+    const unsigned char* p_ = nullptr;
+    const unsigned char* end_ = nullptr;
+    RtfSink* sink_ = nullptr;
     std::vector<GroupState> groups_;
     int overflow_ = 0;
     bool done_ = false;
@@ -765,6 +791,8 @@ private:
     ListProps numbering_;
     int numberingCodePage_ = kDefaultCodePage;
 };
+
+namespace {
 
 void ReadPlainText(QByteArrayView value, RtfSink& sink)
 {
@@ -814,7 +842,19 @@ bool IsRtf(QByteArrayView value)
 void ReadArticle(QByteArrayView value, RtfSink& sink)
 {
     if (IsRtf(value))
-        RtfParser(value, sink).Run();
+        RtfParser().Run(value, sink);
+    else
+        ReadPlainText(value, sink);
+}
+
+ArticleReader::ArticleReader() : parser_(std::make_unique<RtfParser>()) {}
+
+ArticleReader::~ArticleReader() = default;
+
+void ArticleReader::Read(QByteArrayView value, RtfSink& sink)
+{
+    if (IsRtf(value))
+        parser_->Run(value, sink);
     else
         ReadPlainText(value, sink);
 }

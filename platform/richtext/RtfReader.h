@@ -6,6 +6,7 @@
 #include <QSizeF>
 #include <QString>
 #include <QStringView>
+#include <memory>
 #include <unordered_map>
 #include <vector>
 
@@ -96,5 +97,21 @@ bool IsRtf(QByteArrayView value);
 /// Feeds an article to the sink: RTF when IsRtf, else windows-1250 plain text with its line breaks.
 /// Any input gives a result; broken RTF yields what could be read of it.
 void ReadArticle(QByteArrayView value, RtfSink& sink);
+
+class RtfParser;
+
+/// Reads articles one after another as ReadArticle does, the memory one used serving the next.
+class ArticleReader final {
+public:
+    ArticleReader();
+    ~ArticleReader();
+    ArticleReader(const ArticleReader&) = delete;
+    ArticleReader& operator=(const ArticleReader&) = delete;
+
+    void Read(QByteArrayView value, RtfSink& sink);
+
+private:
+    std::unique_ptr<RtfParser> parser_;
+};
 
 } // namespace orvela::richtext

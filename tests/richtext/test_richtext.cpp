@@ -1,6 +1,7 @@
 #include "platform/dialogs/Errors.h"
 #include "platform/richtext/PrintDocument.h"
 #include "platform/richtext/RichText.h"
+#include "platform/richtext/SearchText.h"
 
 #include <QBuffer>
 #include <QElapsedTimer>
@@ -87,6 +88,7 @@ private slots:
     void defaultFontKept();
     void findText_data();
     void findText();
+    void foldingAgreesWithQt();
     void printPageCount_data();
     void printPageCount();
     void printToUnwritableFile();
@@ -161,6 +163,10 @@ void TestRichText::articleText()
     QFETCH(QString, expected);
     QCOMPARE(ArticleText(value), expected);
     QCOMPARE(DocumentText(value), expected);
+    QCOMPARE(FoldedArticleText(value), FoldedText(expected));
+    // One reader for every row: nothing of an article carries over to the next.
+    static ArticleTexts kept;
+    QVERIFY(kept.Contains(value, [&] { return QByteArrayView(value); }, FoldedText(expected)) || expected.isEmpty());
 }
 
 void TestRichText::brokenInput_data()
@@ -357,6 +363,14 @@ void TestRichText::findText_data()
     QTest::newRow("across a line break") << QStringLiteral("konec\nřádku") << QStringLiteral("c\nř") << qsizetype(4);
     QTest::newRow("absent") << QStringLiteral("Pampeliška") << QStringLiteral("růže") << qsizetype(-1);
     QTest::newRow("no diacritics folding") << QStringLiteral("čáp") << QStringLiteral("cap") << qsizetype(-1);
+    QTest::newRow("capitals with diacritics") << QStringLiteral("Řepík lékařský") << QStringLiteral("ŘEPÍK")
+                                              << qsizetype(0);
+    QTest::newRow("sharp s is not ss") << QStringLiteral("Straße") << QStringLiteral("STRASSE") << qsizetype(-1);
+    QTest::newRow("final sigma") << QStringLiteral("ΟΔΟΣ") << QStringLiteral("οδος") << qsizetype(0);
+    QTest::newRow("Kelvin sign") << QStringLiteral("20 \u212A") << QStringLiteral("k") << qsizetype(3);
+    QTest::newRow("dotted capital I") << QStringLiteral("İlex") << QStringLiteral("ilex") << qsizetype(-1);
+    QTest::newRow("letters beyond the first plane") << QStringLiteral("x\U00010400\U00010401")
+                                                    << QStringLiteral("\U00010428\U00010429") << qsizetype(1);
 }
 
 void TestRichText::findText()
@@ -365,6 +379,23 @@ void TestRichText::findText()
     QFETCH(QString, searchText);
     QFETCH(qsizetype, position);
     QCOMPARE(FindText(text, searchText), position);
+    // The kept folded text finds the same.
+    QCOMPARE(FoldedText(text).contains(FoldedText(searchText)), position >= 0);
+}
+
+void TestRichText::foldingAgreesWithQt()
+{
+    // A character and each of its case partners: Qt finds the one in the other exactly when both fold alike.
+    for (char32_t u = 0; u < 0x10000; ++u) {
+        if (QChar::isSurrogate(u))
+            continue;
+        const QChar c{char16_t(u)};
+        for (const QChar other : {c.toLower(), c.toUpper(), c.toTitleCase(), QChar(char16_t(QChar::toCaseFolded(u)))}) {
+            const bool found = QStringView(&c, 1).indexOf(QStringView(&other, 1), 0, Qt::CaseInsensitive) == 0;
+            if ((FoldedText(QStringView(&c, 1)) == FoldedText(QStringView(&other, 1))) != found)
+                QFAIL(qPrintable(QStringLiteral("U+%1 and U+%2").arg(uint(u), 4, 16).arg(other.unicode(), 4, 16)));
+        }
+    }
 }
 
 void TestRichText::printPageCount_data()
