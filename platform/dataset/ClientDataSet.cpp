@@ -121,44 +121,61 @@ std::vector<int> ClientDataSet::Impl::SortedRecords(const Content &constContent,
         Fail(QStringLiteral("Field '%1' not found").arg(fieldName));
     const packet::Column &values = c.columns[column];
 
-    // Records without a value first; equal keys keep file order.
+    // Records without a value first; equal keys keep file order. Texts sort by the first bytes of their
+    // collation keys; only where those are alike and a key goes on are the whole keys made.
     struct Entry {
         bool hasValue;
-        quint64 prefix; // leading key bytes, big-endian, so most comparisons stay in this array
+        packet::Content::SortPrefix prefix;
         int record;
     };
     std::vector<Entry> entries(c.recordCount);
     const bool numeric = values.type == FieldType::Integer || values.type == FieldType::Boolean;
-    if (!numeric)
-        c.EnsureSortKeys(column);
+    QString scratch;
     for (int record = 0; record < c.recordCount; ++record) {
         Entry &entry = entries[record];
         entry.record = record;
         entry.hasValue = !c.IsNull(column, record);
-        if (numeric) {
-            entry.prefix = static_cast<quint64>(c.AsInteger(column, record)) ^ (quint64(1) << 63);
-        } else if (entry.hasValue) {
-            const char *key = c.SortKey(column, record);
-            quint64 prefix = 0;
-            for (int i = 0, ended = 0; i < 8; ++i) {
-                ended = ended || key[i] == '\0';
-                prefix = prefix << 8 | (ended ? 0 : static_cast<unsigned char>(key[i]));
-            }
-            entry.prefix = prefix;
-        }
+        if (numeric)
+            entry.prefix.high = static_cast<quint64>(c.AsInteger(column, record)) ^ (quint64(1) << 63);
+        else if (entry.hasValue)
+            c.SortKeyPrefix(column, record, scratch, entry.prefix);
     }
+    const auto samePrefix = [](const Entry &a, const Entry &b) {
+        return a.hasValue == b.hasValue && a.prefix.high == b.prefix.high && a.prefix.low == b.prefix.low;
+    };
     std::sort(entries.begin(), entries.end(), [&](const Entry &a, const Entry &b) {
         if (a.hasValue != b.hasValue)
             return !a.hasValue;
-        if (a.prefix != b.prefix)
-            return a.prefix < b.prefix;
-        if (!numeric && a.hasValue) {
-            // Equal prefixes of keys shorter than 8 bytes mean equal keys.
-            if (const int order = std::strcmp(c.SortKey(column, a.record), c.SortKey(column, b.record)))
-                return order < 0;
-        }
+        if (a.prefix.high != b.prefix.high)
+            return a.prefix.high < b.prefix.high;
+        if (a.prefix.low != b.prefix.low)
+            return a.prefix.low < b.prefix.low;
         return a.record < b.record;
     });
+    std::vector<QByteArray> keys;
+    for (auto run = entries.begin(); run != entries.end();) {
+        auto runEnd = run + 1;
+        bool whole = run->prefix.whole;
+        while (runEnd != entries.end() && samePrefix(*run, *runEnd)) {
+            whole = whole && runEnd->prefix.whole;
+            ++runEnd;
+        }
+        if (!numeric && run->hasValue && !whole && runEnd - run > 1) {
+            keys.clear();
+            for (auto entry = run; entry != runEnd; ++entry)
+                keys.push_back(c.SortKeyOf(c.AsString(column, entry->record)));
+            std::vector<int> positions(runEnd - run);
+            std::iota(positions.begin(), positions.end(), 0);
+            // The run is in file order already: a stable sort keeps equal keys so.
+            std::stable_sort(positions.begin(), positions.end(),
+                             [&](int a, int b) { return std::strcmp(keys[a].constData(), keys[b].constData()) < 0; });
+            std::vector<Entry> sorted;
+            for (int position : positions)
+                sorted.push_back(run[position]);
+            std::copy(sorted.begin(), sorted.end(), run);
+        }
+        run = runEnd;
+    }
     for (int i = 0; i < c.recordCount; ++i)
         records[i] = entries[i].record;
     return records;

@@ -70,6 +70,15 @@ struct Content {
     /// Decoded text of every record of a column (String, Float, Other, Blob as its raw text).
     const std::vector<QString> &Texts(int column);
     QStringView FoldedText(int column, int record);
+    /// Leading bytes of a collation key, big-endian. Keys whose prefixes differ sort as the prefixes do;
+    /// equal prefixes mean equal keys only when both are whole.
+    struct SortPrefix {
+        quint64 high = 0;
+        quint64 low = 0;
+        bool whole = true; // the key ends within these bytes
+    };
+    /// The prefix of a record's key, made without the whole key; `scratch` is reused between calls.
+    void SortKeyPrefix(int column, int record, QString &scratch, SortPrefix &prefix) const;
     /// Collation key of a record (a NUL-terminated byte string), after EnsureSortKeys.
     void EnsureSortKeys(int column);
     const char *SortKey(int column, int record) const;
@@ -82,6 +91,9 @@ struct Content {
 /// Reads a packet file whole and parses it in place, keeping the buffer. Throws FileError("Cannot open
 /// file %s") and Error("Invalid data packet in file %s: <reason>"), the name as passed.
 std::unique_ptr<Content> ReadPacketFile(const QString &fileName);
+/// The same from bytes in memory; `scanRows` false: rows always through the XML parser (for comparing
+/// the two ways of reading rows).
+std::unique_ptr<Content> ParsePacketBytes(const QByteArray &bytes, bool scanRows = true);
 
 /// Strict decimal integer: an optional minus sign and digits, nothing else, within 64 bits.
 bool ParseInteger(const char *text, qint64 &value);

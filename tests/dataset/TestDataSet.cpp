@@ -1,5 +1,6 @@
 #include "platform/dataset/ClientDataSet.h"
 #include "platform/dataset/DataPacket.h"
+#include "platform/dataset/PacketContent.h"
 #include "platform/dataset/PacketText.h"
 #include "platform/dialogs/Dialogs.h"
 #include "platform/dialogs/Errors.h"
@@ -8,6 +9,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <unicode/ucol.h>
 
 #include <csignal>
 #include <optional>
@@ -194,6 +196,8 @@ class TestDataSet final : public QObject {
     void rowWithoutMark();
     void refusedPackets_data();
     void refusedPackets();
+    void rowsScannedAsParsed_data();
+    void rowsScannedAsParsed();
     void unopenableFile_data();
     void unopenableFile();
     void windows1250RoundTrip();
@@ -201,6 +205,7 @@ class TestDataSet final : public QObject {
     void escapesRoundTrip();
     void valuesKeptAsRead();
     void czechOrder();
+    void czechOrderOfAlikeNames();
     void localeOrder();
     void orderChangeKeepsRecord();
     void filters_data();
@@ -314,6 +319,71 @@ void TestDataSet::refusedPackets() {
     QVERIFY(!recorder.log.contains("open"));
     QCOMPARE(MessageOf<DataSetError>([&] { dataSet.RecordCount(); }),
              QString("DataOrvela: Cannot perform this operation on a closed dataset"));
+}
+
+void TestDataSet::rowsScannedAsParsed_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("loads");
+    const QByteArray fields = R"(<FIELD attrname="ID" fieldtype="i4"/><FIELD attrname="CZ" fieldtype="string"/>)"
+                              R"(<FIELD attrname="SK1" fieldtype="boolean"/>)";
+    const auto rows = [&](const QByteArray &rows) { return Packet(fields, rows); };
+    const QByteArray tail = "</ROWDATA></DATAPACKET>";
+    QTest::newRow("plain") << rows("<ROW ID=\"1\" CZ=\"Dub\" SK1=\"TRUE\"/>\n<ROW ID=\"2\" CZ=\"Buk\" SK1=\"F\"/>\n") << true;
+    QTest::newRow("apostrophes, escapes") << rows(R"(<ROW ID='1' CZ='say "hi" &amp; &#269;&#010;' SK1='t'/>)") << true;
+    QTest::newRow("white space") << rows("\r\n\t<ROW\tID=\"1\"\n CZ=\"a\"  />  <ROW\r\nID=\"2\"/>\n") << true;
+    QTest::newRow("other order, unknown names") << rows(R"(<ROW RowState="4" CZ="x" ID="7" Extra="y"/>)") << true;
+    QTest::newRow("names twice") << rows(R"(<ROW ID="1" ID="2" CZ="a" CZ="b" SK1="T" SK1="F" X="1" X="2"/>)") << true;
+    QTest::newRow("rows without values") << rows("<ROW/><ROW />") << true;
+    QTest::newRow("no rows") << rows({}) << true;
+    QTest::newRow("markup in a value") << rows(R"(<ROW CZ="a<b>c</ROW>"/>)") << true;
+    QTest::newRow("end tag in a value") << rows(R"(<ROW CZ="</ROWDATA>"/>)") << true;
+    QTest::newRow("comment between rows") << rows(R"(<ROW ID="1"/><!-- c --><ROW ID="2"/>)") << true;
+    QTest::newRow("other element") << rows(R"(<X/><ROW ID="1"/><ROWS ID="5"/>)") << true;
+    QTest::newRow("text between rows") << rows(R"(<ROW ID="1"/>text<ROW ID="2"/>)") << true;
+    QTest::newRow("CDATA, instruction") << rows(R"(<![CDATA[<ROW ID="3"/>]]><?pi x?><ROW ID="1"/>)") << true;
+    QTest::newRow("row with end tag") << rows(R"(<ROW ID="1"></ROW><ROW ID="2"><ROW ID="3"/></ROW>)") << true;
+    QTest::newRow("blanks around =") << rows(R"(<ROW ID = "1" CZ= 'a'/>)") << true;
+    QTest::newRow("names with - : .") << rows(R"(<ROW x-y="1" a:b="2" c.d="3" ID="4"/>)") << true;
+    QTest::newRow("name in windows-1250") << Packet(fields + "<FIELD attrname=\"\xc8\" fieldtype=\"i4\"/>",
+                                                    "<ROW \xc8=\"5\" ID=\"1\"/>") << true;
+    QTest::newRow("no blank between values") << rows(R"(<ROW ID="1"CZ="a"/>)") << false;
+    QTest::newRow("open value") << rows(R"(<ROW ID="1/>)") << false;
+    QTest::newRow("row left open") << rows(R"(<ROW ID="1")") << false;
+    QTest::newRow("NUL in a value") << rows(QByteArray("<ROW CZ=\"a\0b\"/>", 16)) << false;
+    QTest::newRow("NUL between rows") << rows(QByteArray("<ROW/>\0<ROW/>", 13)) << false;
+    QTest::newRow("end tag in a trailing comment") << rows(R"(<ROW ID="1"/>)") + "<!-- </ROWDATA> -->" << true;
+    QTest::newRow("start tag in a comment") << "<!-- <ROWDATA> --><DATAPACKET><METADATA><FIELDS>" + fields +
+                                                   "</FIELDS></METADATA><ROWDATA><ROW ID=\"1\"/>" + tail
+                                            << true;
+    QTest::newRow("second ROWDATA") << rows(R"(<ROW ID="1"/></ROWDATA><ROWDATA><ROW ID="9"/>)") << true;
+    QTest::newRow("ROWDATA with a value") << "<DATAPACKET><METADATA><FIELDS>" + fields +
+                                                 R"(</FIELDS></METADATA><ROWDATA a="1"><ROW ID="1"/>)" + tail
+                                          << true;
+    QTest::newRow("no METADATA") << "<DATAPACKET><ROWDATA><ROW ID=\"1\"/>" + tail << true;
+    QTest::newRow("UTF-8") << Packet(fields, "<ROW CZ=\"\xc5\x99\"/>", "\xef\xbb\xbf<?xml version=\"1.0\" encoding=\"UTF-8\"?>")
+                           << true;
+    QTest::newRow("refused header") << Packet(R"(<FIELD attrname="ID" fieldtype="i5"/>)", "<ROW ID=\"1\"/>") << false;
+    QTest::newRow("broken header") << "<DATAPACKET><METADATA><FIELDS>" + fields + "</METADATA><ROWDATA><ROW/>" + tail
+                                   << false;
+    QTest::newRow("text after the packet") << rows("<ROW/>") + "junk" << true;
+    QTest::newRow("end tag unclosed") << QByteArray("<DATAPACKET><ROWDATA><ROW/></ROWDATA") << false;
+}
+
+void TestDataSet::rowsScannedAsParsed() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, loads);
+    // Plain rows are read without the XML parser; every packet must read as the parser reads it.
+    const auto read = [&](bool scanRows) -> QByteArray {
+        try {
+            const auto content = packet::ParsePacketBytes(bytes, scanRows);
+            return QByteArray::number(content->recordCount) + ' ' + content->ToBytes();
+        } catch (const Error &error) {
+            return "refused: " + error.Message().toUtf8();
+        }
+    };
+    const QByteArray parsed = read(false);
+    QCOMPARE(read(true), parsed);
+    QCOMPARE(!parsed.startsWith("refused"), loads);
 }
 
 void TestDataSet::unopenableFile_data() {
@@ -460,6 +530,55 @@ void TestDataSet::czechOrder() {
     dataSet.LoadFromFile(CataloguePath(species));
     // No value first; č after c, ch after h; case decides only between equal names; ties in file order.
     QCOMPARE(VisibleIds(dataSet), (QList<int>{5, 3, 4, 7, 9, 6, 1, 8, 2}));
+}
+
+void TestDataSet::czechOrderOfAlikeNames() {
+    // Names alike far beyond any key prefix, Czech letters, case and accents: the order is that of the
+    // whole collation keys, and equal names keep file order.
+    const QStringList stems{"Pryskyřník prudký", "Pryskyřník plazivý", "pryskyřník prudký", "PRYSKYŘNÍK PRUDKÝ",
+                            "Pryskyrnik prudky", "Chrpa luční", "Chrpa lucni", "Hrách", "Cibule", "Čekanka",
+                            "Ř", "R", "Rz", "ch", "Ch", "CH", "h", "Hz", "Štírovník", "Stírovník", "Ďáblík", "Dablik"};
+    const QStringList endings{"", " a", " A", " á", " ch", " h", " č", " c", " se stejným dlouhým začátkem názvu",
+                              " se stejným dlouhým začátkem názvu a", " se stejným dlouhým začátkem názvu Á"};
+    std::vector<Species> species;
+    QRandomGenerator random(15);
+    for (int copy = 0; copy < 2; ++copy) {
+        for (const QString &stem : stems) {
+            for (const QString &ending : endings)
+                species.push_back(Named(0, stem + ending));
+        }
+    }
+    species.push_back(Named(0, {}));
+    std::shuffle(species.begin(), species.end(), random);
+    for (int i = 0; i < static_cast<int>(species.size()); ++i)
+        species[i].id = i + 1;
+
+    UErrorCode status = U_ZERO_ERROR;
+    UCollator *collator = ucol_open("cs", &status);
+    QVERIFY(U_SUCCESS(status));
+    ucol_setStrength(collator, UCOL_TERTIARY);
+    const auto key = [&](const Species &s) {
+        if (!s.cz)
+            return QByteArray();
+        const auto *text = reinterpret_cast<const UChar *>(s.cz->utf16());
+        QByteArray bytes(ucol_getSortKey(collator, text, static_cast<int32_t>(s.cz->size()), nullptr, 0), '\0');
+        ucol_getSortKey(collator, text, static_cast<int32_t>(s.cz->size()), reinterpret_cast<uint8_t *>(bytes.data()),
+                        static_cast<int32_t>(bytes.size()));
+        return bytes;
+    };
+    std::vector<Species> expected = species;
+    std::stable_sort(expected.begin(), expected.end(), [&](const Species &a, const Species &b) {
+        return a.cz.has_value() != b.cz.has_value() ? !a.cz : std::strcmp(key(a).constData(), key(b).constData()) < 0;
+    });
+    ucol_close(collator);
+    QList<int> ids;
+    for (const Species &s : expected)
+        ids << s.id;
+
+    ClientDataSet dataSet("DataOrvela");
+    dataSet.SetIndexFieldNames("cz");
+    dataSet.LoadFromFile(CataloguePath(species));
+    QCOMPARE(VisibleIds(dataSet), ids);
 }
 
 void TestDataSet::localeOrder() {
