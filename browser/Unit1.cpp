@@ -254,6 +254,7 @@ void TForm1::WireEvents()
     // The pages take the page control's new size in its own handling of its resize, after any filter on it
     // has run; the resize of the pages' area comes when they have it.
     PageControl1->findChild<QStackedWidget*>(QString(), Qt::FindDirectChildrenOnly)->installEventFilter(this);
+    TabSheet1->installEventFilter(this);
     connect(PageControl1, &QTabWidget::currentChanged, this, [this] {
         if (!selectingPageFromCode_)
             dialogs::Guard([this] { PageControl1Change(); });
@@ -280,6 +281,8 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
     case QEvent::Resize:
         if (watched->parent() == PageControl1)
             dialogs::Guard([this] { PageControl1Resize(); });
+        else if (watched == TabSheet1)
+            AlignFamilyPanel();
         break;
     default:
         break;
@@ -335,8 +338,16 @@ void TForm1::FormResize()
     // Every page has the height of the page shown; the family group box fills Panel5.
     const int pageHeight = PageControl1->currentWidget()->height();
     const int panelHeight = std::max(0, pageHeight - 280);
-    Panel5->setFixedHeight(panelHeight);
+    Panel5->resize(Panel5->width(), panelHeight);
+    AlignFamilyPanel();
     DBMemo1->setFixedHeight(std::max(0, panelHeight - 60));
+}
+
+void TForm1::AlignFamilyPanel()
+{
+    // Placed by hand rather than by the page's layout, so that its height holds exactly and never
+    // becomes a minimum height of the window.
+    Panel5->setGeometry(0, TabSheet1->height() - Panel5->height(), TabSheet1->width(), Panel5->height());
 }
 
 void UpdatePlantCount()

@@ -214,16 +214,50 @@ private slots:
         QCOMPARE(run.helpCalls, (QList<QPair<QString, int>>{expected, expected}));
     }
 
+    void resizeKeepsFamilyPanelHeights_data()
+    {
+        // Steps: "max" maximises, "normal" restores, WxH resizes the restored window.
+        QTest::addColumn<QStringList>("steps");
+        QTest::newRow("restore") << QStringList{"normal"};
+        QTest::newRow("restore, maximise, restore") << QStringList{"normal", "max", "normal", "max", "normal"};
+        QTest::newRow("sizes") << QStringList{"normal", "900x700", "1200x900", "640x250", "700x450"};
+        QTest::newRow("resized, maximised, restored") << QStringList{"normal", "700x450", "max", "normal"};
+        QTest::newRow("narrow") << QStringList{"normal", "600x450", "max", "normal", "640x480"};
+    }
     void resizeKeepsFamilyPanelHeights()
     {
+        QFETCH(QStringList, steps);
         ProgramRun run;
         TForm1& w = run.Window();
-        w.setWindowState(Qt::WindowNoState);
-        for (const QSize size : {QSize(900, 700), QSize(1200, 900), QSize(640, 200)}) {
-            w.resize(size);
-            QTest::qWait(1);
-            QCOMPARE(w.Panel5->height(), std::max(0, w.TabSheet1->height() - 280));
-            QCOMPARE(w.DBMemo1->height(), std::max(0, w.GroupBox1->height() - 60));
+        const int minimumHeight = w.minimumSizeHint().height();
+        QSize normalSize = w.normalGeometry().size();
+        for (const QString& step : steps) {
+            if (step == QLatin1String("max")) {
+                w.setWindowState(Qt::WindowMaximized);
+            } else if (step == QLatin1String("normal")) {
+                w.setWindowState(Qt::WindowNoState);
+            } else {
+                const QStringList size = step.split(u'x');
+                normalSize = QSize(size[0].toInt(), size[1].toInt());
+                w.resize(normalSize);
+                QTest::qWait(10);
+                // The cool bar's bands have their stored widths where they fit and shrink where not.
+                if (normalSize.width() >= 1000) {
+                    QCOMPARE(w.Band1->width(), 231);
+                    QCOMPARE(w.Band2->width(), 559);
+                }
+                QVERIFY(w.Band2->geometry().right() < w.CoolBar1->width());
+            }
+            QTest::qWait(10);
+            const QByteArray where = step.toLatin1();
+            QVERIFY2(w.Panel5->height() == std::max(0, w.TabSheet1->height() - 280), where);
+            QVERIFY2(w.DBMemo1->height() == std::max(0, w.GroupBox1->height() - 60), where);
+            QVERIFY2(w.Panel5->geometry().bottom() == w.TabSheet1->height() - 1, where);
+            // Neither the fixed heights nor the cool bar's bands hold the window up: it takes the size asked
+            // for, and restoring gives back the size it had.
+            QVERIFY2(w.minimumSizeHint().height() == minimumHeight, where);
+            if (step != QLatin1String("max"))
+                QVERIFY2(w.size() == normalSize, where);
         }
     }
 
