@@ -216,13 +216,16 @@ private slots:
 
     void resizeKeepsFamilyPanelHeights_data()
     {
-        // Steps: "max" maximises, "normal" restores, WxH resizes the restored window.
+        // Steps: "max" maximises, "normal" restores, WxH resizes the restored window, "split" widens the
+        // list with the splitter, a page name shows that page.
         QTest::addColumn<QStringList>("steps");
         QTest::newRow("restore") << QStringList{"normal"};
         QTest::newRow("restore, maximise, restore") << QStringList{"normal", "max", "normal", "max", "normal"};
-        QTest::newRow("sizes") << QStringList{"normal", "900x700", "1200x900", "640x250", "700x450"};
+        QTest::newRow("sizes") << QStringList{"normal", "900x700", "split", "1200x900", "640x250", "700x450"};
         QTest::newRow("resized, maximised, restored") << QStringList{"normal", "700x450", "max", "normal"};
         QTest::newRow("narrow") << QStringList{"normal", "600x450", "max", "normal", "640x480"};
+        QTest::newRow("while the photo page is shown")
+            << QStringList{"normal", "photo", "max", "normal", "700x450", "split", "summary"};
     }
     void resizeKeepsFamilyPanelHeights()
     {
@@ -236,6 +239,10 @@ private slots:
                 w.setWindowState(Qt::WindowMaximized);
             } else if (step == QLatin1String("normal")) {
                 w.setWindowState(Qt::WindowNoState);
+            } else if (step == QLatin1String("split")) {
+                w.Splitter1->setSizes({300, w.Splitter1->width() - 303});
+            } else if (step == QLatin1String("photo") || step == QLatin1String("summary")) {
+                w.PageControl1->setCurrentIndex(step == QLatin1String("photo") ? 1 : 0);
             } else {
                 const QStringList size = step.split(u'x');
                 normalSize = QSize(size[0].toInt(), size[1].toInt());
@@ -250,9 +257,14 @@ private slots:
             }
             QTest::qWait(10);
             const QByteArray where = step.toLatin1();
-            QVERIFY2(w.Panel5->height() == std::max(0, w.TabSheet1->height() - 280), where);
-            QVERIFY2(w.DBMemo1->height() == std::max(0, w.GroupBox1->height() - 60), where);
-            QVERIFY2(w.Panel5->geometry().bottom() == w.TabSheet1->height() - 1, where);
+            // Every page has the size of the page shown, the summary page once it is shown again.
+            QVERIFY2(w.Panel5->height() == std::max(0, w.PageControl1->currentWidget()->height() - 280), where);
+            if (w.TabSheet1->isVisible()) {
+                QVERIFY2(w.Panel5->geometry() == QRect(0, w.TabSheet1->height() - w.Panel5->height(),
+                                                      w.TabSheet1->width(), w.Panel5->height()),
+                         where);
+                QVERIFY2(w.DBMemo1->height() == std::max(0, w.GroupBox1->height() - 60), where);
+            }
             // Neither the fixed heights nor the cool bar's bands hold the window up: it takes the size asked
             // for, and restoring gives back the size it had.
             QVERIFY2(w.minimumSizeHint().height() == minimumHeight, where);
