@@ -86,6 +86,8 @@ TForm1::TForm1(QWidget* parent)
     : QMainWindow(parent), DataOrvela(CreateSpeciesDataSet()), DataFam(CreateFamilyDataSet()),
       DataSource1(DataOrvela.get()), DataSource2(DataFam.get())
 {
+    // Set before the controls exist, they take it as they are made instead of each being told again.
+    SetFont(this, 15, false);
     setupUi(this);
     SaveDialog1.Filter = QStringLiteral("RTF formát (*.rtf)");
     SaveDialog1.DefaultExt = QStringLiteral("rtf");
@@ -107,7 +109,6 @@ TForm1::~TForm1()
 
 void TForm1::SetUpLook()
 {
-    SetFont(this, 15, false);
     SetBackground(centralwidget, colors::SkyBlue);
     SetBackground(CoolBar1, colors::ButtonFace());
     SetFont(ToolBar1, 12, false);

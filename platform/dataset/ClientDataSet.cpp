@@ -152,6 +152,7 @@ std::vector<int> ClientDataSet::Impl::SortedRecords(const Content &constContent,
             return a.prefix.low < b.prefix.low;
         return a.record < b.record;
     });
+    std::vector<QString> texts;
     std::vector<QByteArray> keys;
     for (auto run = entries.begin(); run != entries.end();) {
         auto runEnd = run + 1;
@@ -161,9 +162,18 @@ std::vector<int> ClientDataSet::Impl::SortedRecords(const Content &constContent,
             ++runEnd;
         }
         if (!numeric && run->hasValue && !whole && runEnd - run > 1) {
-            keys.clear();
+            // Mostly the same name more than once: equal texts are equal keys, and the run is in file
+            // order already.
+            texts.clear();
             for (auto entry = run; entry != runEnd; ++entry)
-                keys.push_back(c.SortKeyOf(c.AsString(column, entry->record)));
+                texts.push_back(c.AsString(column, entry->record));
+            if (std::all_of(texts.begin(), texts.end(), [&](const QString &text) { return text == texts.front(); })) {
+                run = runEnd;
+                continue;
+            }
+            keys.clear();
+            for (const QString &text : texts)
+                keys.push_back(!keys.empty() && text == (&text)[-1] ? keys.back() : c.SortKeyOf(text));
             std::vector<int> positions(runEnd - run);
             std::iota(positions.begin(), positions.end(), 0);
             // The run is in file order already: a stable sort keeps equal keys so.
