@@ -2,7 +2,7 @@
 // generated catalogues with 3 KB articles, without photos and with two camera-size photos for every
 // third species: the first search after the catalogue opens, and the search repeated.
 //
-//   bench_search [species ...]     (default: 10000 100000)
+//   bench_search [species ...]     (default: 10000 100000; offscreen unless QT_QPA_PLATFORM says otherwise)
 #include "app/Program.h"
 #include "browser/Unit1.h"
 #include "platform/dataset/ClientDataSet.h"
@@ -137,7 +137,8 @@ QByteArray MinMedian(std::vector<double> values)
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen"); // QT_QPA_PLATFORM=xcb: in a real window
     QApplication application(argc, argv);
     std::vector<int> sizes;
     for (int i = 1; i < argc; ++i)
