@@ -123,42 +123,46 @@ std::vector<int> ClientDataSet::Impl::SortedRecords(const Content &constContent,
 
     // Records without a value first; equal keys keep file order. Texts sort by the first bytes of their
     // collation keys; only where those are alike and a key goes on are the whole keys made.
-    struct Entry {
-        bool hasValue;
-        packet::Content::SortPrefix prefix;
+    struct Entry { // 24 bytes: fresh memory is dear
+        quint64 high;
+        quint64 low;
         int record;
+        bool hasValue;
+        bool whole;
     };
-    std::vector<Entry> entries(c.recordCount);
+    std::vector<Entry> entries;
+    entries.reserve(c.recordCount);
     const bool numeric = values.type == FieldType::Integer || values.type == FieldType::Boolean;
     QString scratch;
+    packet::Content::SortPrefix prefix;
     for (int record = 0; record < c.recordCount; ++record) {
-        Entry &entry = entries[record];
-        entry.record = record;
-        entry.hasValue = !c.IsNull(column, record);
+        const bool hasValue = !c.IsNull(column, record);
+        prefix = {};
         if (numeric)
-            entry.prefix.high = static_cast<quint64>(c.AsInteger(column, record)) ^ (quint64(1) << 63);
-        else if (entry.hasValue)
-            c.SortKeyPrefix(column, record, scratch, entry.prefix);
+            prefix.high = static_cast<quint64>(c.AsInteger(column, record)) ^ (quint64(1) << 63);
+        else if (hasValue)
+            c.SortKeyPrefix(column, record, scratch, prefix);
+        entries.push_back({prefix.high, prefix.low, record, hasValue, prefix.whole});
     }
     const auto samePrefix = [](const Entry &a, const Entry &b) {
-        return a.hasValue == b.hasValue && a.prefix.high == b.prefix.high && a.prefix.low == b.prefix.low;
+        return a.hasValue == b.hasValue && a.high == b.high && a.low == b.low;
     };
     std::sort(entries.begin(), entries.end(), [&](const Entry &a, const Entry &b) {
         if (a.hasValue != b.hasValue)
             return !a.hasValue;
-        if (a.prefix.high != b.prefix.high)
-            return a.prefix.high < b.prefix.high;
-        if (a.prefix.low != b.prefix.low)
-            return a.prefix.low < b.prefix.low;
+        if (a.high != b.high)
+            return a.high < b.high;
+        if (a.low != b.low)
+            return a.low < b.low;
         return a.record < b.record;
     });
     std::vector<QString> texts;
     std::vector<QByteArray> keys;
     for (auto run = entries.begin(); run != entries.end();) {
         auto runEnd = run + 1;
-        bool whole = run->prefix.whole;
+        bool whole = run->whole;
         while (runEnd != entries.end() && samePrefix(*run, *runEnd)) {
-            whole = whole && runEnd->prefix.whole;
+            whole = whole && runEnd->whole;
             ++runEnd;
         }
         if (!numeric && run->hasValue && !whole && runEnd - run > 1) {
