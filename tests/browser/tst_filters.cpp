@@ -257,6 +257,23 @@ private slots:
         QCOMPARE(marks.join(u' '), marked);
     }
 
+    void searchOnUnknownFamilyShowsTheLastKnownPassed()
+    {
+        // The beech's family is unknown: the family line keeps the family of the last species passed
+        // whose family is known (the daisy, last in Czech order), not the one shown before the search.
+        ProgramRun run([](CatalogueFolder& folder) {
+            std::vector<SpeciesRow> species = SampleSpecies();
+            species[4].family = 9;
+            WriteFamilies(folder.Path(), SampleFamilies());
+            WriteSpecies(folder.Path(), species);
+        });
+        TForm1& w = run.Window();
+        QCOMPARE(w.Edit2->text(), QStringLiteral("Bukovité - Fagaceae"));
+        Search(w, QStringLiteral("strom"));
+        QCOMPARE(run.Current(), QStringLiteral("Buk lesní"));
+        QCOMPARE(w.Edit2->text(), QStringLiteral("Hvězdnicovité - Asteraceae"));
+    }
+
     void searchReplacesAnyFilterAndReturns()
     {
         ProgramRun run;
