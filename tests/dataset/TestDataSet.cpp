@@ -1071,12 +1071,17 @@ void TestDataSet::base64AsQtReadsIt_data() {
     QTest::newRow("line breaks") << QByteArray("SGVs\nbG8g\r\nd29y bGQ=");
     QTest::newRow("stray characters") << QByteArray("SGVs*bG8");
     QTest::newRow("one character left") << QByteArray("SGVsb");
+    QTest::newRow("stray character in the last group") << QByteArray("SGVsbG8*");
+    QTest::newRow("stray character in a short end") << QByteArray("SGVsbG*");
     QTest::newRow("padding only") << QByteArray("====");
 }
 
 void TestDataSet::base64AsQtReadsIt() {
     QFETCH(QByteArray, text);
     QCOMPARE(orvela::packet::DecodeBase64(text), QByteArray::fromBase64(text));
+    QByteArray used(400, 'x'); // a buffer that served a longer value before
+    orvela::packet::DecodeBase64Into(text, used);
+    QCOMPARE(used, QByteArray::fromBase64(text));
 }
 
 QTEST_GUILESS_MAIN(TestDataSet)
