@@ -7,7 +7,9 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -390,6 +392,49 @@ void AppendPacketEnd(QByteArray &out) {
     out.append("</ROWDATA></DATAPACKET>\n");
 }
 
+namespace {
+
+// The temporary is the target's name, this infix and mkstemp's six letters or digits.
+constexpr char kTemporaryInfix[] = ".writing.";
+
+bool IsTemporaryOf(const char *name, const QByteArray &prefix) {
+    if (std::strncmp(name, prefix.constData(), static_cast<size_t>(prefix.size())) != 0)
+        return false;
+    const char *tail = name + prefix.size();
+    for (int i = 0; i < 6; ++i) {
+        const char c = tail[i];
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
+            return false;
+    }
+    return tail[6] == '\0';
+}
+
+/// Removes what writes killed before their rename left beside the target: regular files of exactly
+/// the temporary's name, our own, that no living writer holds locked.
+void RemoveStaleTemporaries(const QByteArray &path) {
+    const qsizetype slash = path.lastIndexOf('/');
+    const QByteArray folder = slash > 0 ? path.left(slash) : QByteArray("/");
+    const QByteArray prefix = path.mid(slash + 1) + kTemporaryInfix;
+    DIR *dir = ::opendir(folder.constData());
+    if (!dir)
+        return;
+    while (const dirent *entry = ::readdir(dir)) {
+        if (!IsTemporaryOf(entry->d_name, prefix))
+            continue;
+        const int fd = ::openat(::dirfd(dir), entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat status {};
+        if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_uid == ::geteuid() &&
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            ::unlinkat(::dirfd(dir), entry->d_name, 0);
+        ::close(fd);
+    }
+    ::closedir(dir);
+}
+
+} // namespace
+
 void WriteFileAtomically(const QString &fileName, const QByteArray &bytes) {
     const auto fail = [&] { throw FileError(QStringLiteral("Cannot create file %1").arg(fileName)); };
     const QFileInfo target(fileName);
@@ -399,11 +444,14 @@ void WriteFileAtomically(const QString &fileName, const QByteArray &bytes) {
     // Through a link the file it points at is replaced, not the link.
     const QByteArray path = QFile::encodeName(target.exists() ? target.canonicalFilePath() : target.absoluteFilePath());
 
+    RemoveStaleTemporaries(path);
     // Every step is checked by hand: a short write (full disk, size limit) must never pass for success.
-    QByteArray temporary = path + ".XXXXXX";
+    QByteArray temporary = path + kTemporaryInfix + "XXXXXX";
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0)
         fail();
+    // Held until closed, so that no other write takes this temporary for one left by a killed write.
+    ::flock(fd, LOCK_EX | LOCK_NB);
     bool written = true;
     struct stat old {};
     if (::stat(path.constData(), &old) == 0) {

@@ -13,6 +13,7 @@
 
 #include <csignal>
 #include <optional>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -927,6 +928,20 @@ void TestDataSet::writeBack() {
         species[2].filtr = false;
     const QString path = CataloguePath(species);
     const QByteArray before = Read(path);
+    // Beside the catalogue: what a killed write left, which the next write removes, and look-alikes
+    // that are not ours to remove (the one held locked is a write still running).
+    QDir folder(dir_->path());
+    const QString stale = "Orvela.xml.writing.Ab12Cd";
+    const QStringList others{"Familia.xml.writing.Ab12Cd", "Orvela.xml.Ab12Cd", "Orvela.xml.backup",
+                             "Orvela.xml.writing.Ab12C", "Orvela.xml.writing.Ab12Cd.bak", "Orvela.xml.writing.Link00",
+                             "Orvela.xml.writing.Li7e00", "Orvela.xml.writing.Dir000"};
+    Write(folder.filePath(stale), "<?xml version=\"1.0\" standalone=\"yes\"?>\n<DATAPACKET Vers");
+    for (const QString &name : others.mid(0, 5))
+        Write(folder.filePath(name), "not ours");
+    QVERIFY(QFile::link(folder.filePath("Orvela.xml.backup"), folder.filePath(others[5])));
+    QFile running(Write(folder.filePath(others[6]), "being written"));
+    QVERIFY(running.open(QIODevice::ReadOnly) && ::flock(running.handle(), LOCK_EX) == 0);
+    QVERIFY(folder.mkdir(others[7]));
     {
         ClientDataSet dataSet("DataOrvela");
         if (withFileName)
@@ -939,6 +954,10 @@ void TestDataSet::writeBack() {
             QVERIFY(dataSet.ChangeCount() > 0); // changed, and still never written
     }
     QCOMPARE(Read(path) != before, written);
+    QCOMPARE(folder.exists(stale), !written);
+    for (const QString &name : others)
+        QVERIFY2(QFileInfo(folder.filePath(name)).exists(), qPrintable(name));
+    QCOMPARE(Read(folder.filePath("Orvela.xml.backup")), QByteArray("not ours"));
     if (!written)
         return;
     ClientDataSet again("DataOrvela");
