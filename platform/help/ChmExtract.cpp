@@ -12,6 +12,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -91,7 +92,23 @@ int WriteObject(chmFile* file, chmUnitInfo* unit, void* context)
     return CHM_ENUMERATOR_CONTINUE;
 }
 
-[[noreturn]] void RunChild(int fd, const char* path, const ExtractLimits& limits)
+/// Writes the archive's stream; the result is the child's exit status.
+int WriteStream(int fd, const char* path, const ExtractLimits& limits)
+{
+    chmFile* file = chm_open(path);
+    if (file == nullptr)
+        return 2;
+    ChildState state{fd, static_cast<std::uint64_t>(limits.maxObjectBytes),
+                     static_cast<std::uint64_t>(limits.maxTotalBytes)};
+    chm_enumerate(file, CHM_ENUMERATE_NORMAL | CHM_ENUMERATE_SPECIAL | CHM_ENUMERATE_FILES, WriteObject, &state);
+    chm_close(file);
+    if (state.failed)
+        return 3;
+    const RecordHeader end{End, 0, 0};
+    return WriteAll(fd, &end, sizeof end) ? 0 : 4;
+}
+
+[[noreturn, maybe_unused]] void RunChild(int fd, const char* path, const ExtractLimits& limits)
 {
     // Die quietly on a fault inside chmlib: the parent reads a cut stream as a broken archive.
     for (int signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT})
@@ -102,18 +119,7 @@ int WriteObject(chmFile* file, chmUnitInfo* unit, void* context)
     setrlimit(RLIMIT_CPU, &cpu);
     const rlimit noCore{0, 0};
     setrlimit(RLIMIT_CORE, &noCore);
-
-    chmFile* file = chm_open(path);
-    if (file == nullptr)
-        _exit(2);
-    ChildState state{fd, static_cast<std::uint64_t>(limits.maxObjectBytes),
-                     static_cast<std::uint64_t>(limits.maxTotalBytes)};
-    chm_enumerate(file, CHM_ENUMERATE_NORMAL | CHM_ENUMERATE_SPECIAL | CHM_ENUMERATE_FILES, WriteObject, &state);
-    chm_close(file);
-    if (state.failed)
-        _exit(3);
-    const RecordHeader end{End, 0, 0};
-    _exit(WriteAll(fd, &end, sizeof end) ? 0 : 4);
+    _exit(WriteStream(fd, path, limits));
 }
 
 // ---- parent side ----
@@ -168,6 +174,49 @@ std::optional<std::vector<ChmObject>> ReadStream(int fd, const ExtractLimits& li
     }
 }
 
+template <class Number>
+Number Little(const unsigned char* bytes)
+{
+    Number value = 0;
+    for (size_t i = sizeof(Number); i-- > 0;)
+        value = static_cast<Number>(value << 8 | bytes[i]);
+    return value;
+}
+
+/// The archive's headers and its chain of directory listing blocks, checked before chmlib sees them:
+/// chmlib allocates a block of whatever size the header names and follows the chain without end when
+/// it runs in a circle.
+bool PlausibleDirectory(int fd, off_t size)
+{
+    unsigned char itsf[96] = {};
+    if (::pread(fd, itsf, sizeof itsf, 0) < 88 || std::memcmp(itsf, "ITSF", 4) != 0)
+        return false;
+    const auto directory = Little<std::uint64_t>(itsf + 72);
+    unsigned char itsp[84] = {};
+    if (directory > static_cast<std::uint64_t>(size) || ::pread(fd, itsp, sizeof itsp, static_cast<off_t>(directory)) != 84 ||
+        std::memcmp(itsp, "ITSP", 4) != 0)
+        return false;
+    const auto blockLength = Little<std::uint32_t>(itsp + 16);
+    const auto blockCount = Little<std::uint32_t>(itsp + 40);
+    const std::uint64_t blocks = directory + Little<std::uint32_t>(itsp + 8);
+    if (blockLength < 20 || blockLength > 1024 * 1024)
+        return false;
+    // From the first listing block along the chain: each block in the file, the chain no longer than
+    // the number of blocks the file holds.
+    const std::uint64_t fitting = blocks < static_cast<std::uint64_t>(size) ? (size - blocks) / blockLength : 0;
+    const std::uint64_t steps = std::min<std::uint64_t>(blockCount, fitting);
+    auto block = Little<std::int32_t>(itsp + 32);
+    for (std::uint64_t step = 0; block != -1; ++step) {
+        const std::uint64_t offset = blocks + static_cast<std::uint64_t>(block) * blockLength;
+        unsigned char pmgl[20] = {};
+        if (block < 0 || step >= steps || offset + blockLength > static_cast<std::uint64_t>(size) ||
+            ::pread(fd, pmgl, sizeof pmgl, static_cast<off_t>(offset)) != 20 || std::memcmp(pmgl, "PMGL", 4) != 0)
+            return false;
+        block = Little<std::int32_t>(pmgl + 16);
+    }
+    return true;
+}
+
 } // namespace
 
 std::optional<std::vector<ChmObject>> ExtractChm(const QString& filePath, const ExtractLimits& limits)
@@ -178,13 +227,23 @@ std::optional<std::vector<ChmObject>> ExtractChm(const QString& filePath, const 
     if (probe < 0)
         return std::nullopt;
     struct stat info{};
-    char signature[4] = {};
     const bool regular = ::fstat(probe, &info) == 0 && S_ISREG(info.st_mode);
-    const bool archive = regular && ::pread(probe, signature, 4, 0) == 4 && std::memcmp(signature, "ITSF", 4) == 0;
+    const bool archive = regular && PlausibleDirectory(probe, info.st_size);
     ::close(probe);
     if (!archive)
         return std::nullopt;
 
+#ifdef ORVELA_CHM_IN_PROCESS
+    // Fuzz build: the same two halves without the child, so that the fuzzer sees into them; the stream
+    // goes through a file in memory instead of a pipe.
+    const int stream = ::memfd_create("chm-stream", MFD_CLOEXEC);
+    if (stream < 0)
+        return std::nullopt;
+    const int status = WriteStream(stream, path.constData(), limits);
+    auto extracted = status == 0 && ::lseek(stream, 0, SEEK_SET) == 0 ? ReadStream(stream, limits) : std::nullopt;
+    ::close(stream);
+    return extracted;
+#else
     int pipe[2];
     if (::pipe2(pipe, O_CLOEXEC) != 0)
         return std::nullopt;
@@ -210,6 +269,7 @@ std::optional<std::vector<ChmObject>> ExtractChm(const QString& filePath, const 
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
         return std::nullopt;
     return objects;
+#endif
 }
 
 } // namespace orvela::help
