@@ -1,6 +1,8 @@
 // Any NOTE value must give an article: no crash, no hang, and the plain text that the search reads
-// must be exactly the text of the document that the view shows.
+// must be exactly the text of the document that the view shows, also when folded for the search by a
+// reader that served every input before.
 #include "platform/richtext/RichText.h"
+#include "platform/richtext/SearchText.h"
 
 #include <QGuiApplication>
 #include <QTextDocument>
@@ -24,5 +26,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (document.toPlainText() != text)
         std::abort();
     orvela::richtext::FindText(text, u"č");
+    static orvela::richtext::ArticleTexts reread(0);
+    const QByteArray folded = orvela::richtext::FoldedText(text);
+    if (orvela::richtext::FoldedArticleText(value) != folded ||
+        (!folded.isEmpty() && !reread.Contains(value, [&] { return value; }, folded)))
+        std::abort();
     return 0;
 }
