@@ -234,8 +234,8 @@ std::optional<std::vector<ChmObject>> ExtractChm(const QString& filePath, const 
         return std::nullopt;
 
 #ifdef ORVELA_CHM_IN_PROCESS
-    // Fuzz build: the same two halves without the child, so that the fuzzer sees into them; the stream
-    // goes through a file in memory instead of a pipe.
+    // Fuzz build on request: the same two halves without the child, so that the fuzzer sees into them;
+    // the stream goes through a file in memory instead of a pipe.
     const int stream = ::memfd_create("chm-stream", MFD_CLOEXEC);
     if (stream < 0)
         return std::nullopt;
