@@ -97,6 +97,33 @@ void FileBuffer::Release() {
     data_ = nullptr;
 }
 
+ValueArena::ValueArena(std::size_t capacity) {
+    // Address space only: pages are backed as the arrays grow into them.
+    capacity_ = RoundUp(capacity + kHugePage);
+    base_ = MapHuge(capacity_);
+    if (!base_)
+        capacity_ = 0;
+}
+
+ValueArena::~ValueArena() {
+    if (base_)
+        ::munmap(base_, capacity_);
+}
+
+void *ValueArena::Allocate(std::size_t size) {
+    const std::size_t aligned = (size + 63) & ~std::size_t(63);
+    if (aligned < size || capacity_ - used_ < aligned)
+        return nullptr;
+    void *block = base_ + used_;
+    used_ += aligned;
+    return block;
+}
+
+bool ValueArena::Holds(const void *block) const {
+    const char *at = static_cast<const char *>(block);
+    return base_ && at >= base_ && at < base_ + capacity_;
+}
+
 ParseArenaScope::ParseArenaScope(std::size_t expectedBytes) {
     if (current)
         return; // nested: the outer arena serves

@@ -454,7 +454,16 @@ pugi::xml_node ReadHeader(const pugi::xml_document &document, const char *bytes,
 /// Fills the records' values from ROW attributes, one row at a time.
 class RowReader {
   public:
-    explicit RowReader(Content &content) : content_(content) {
+    /// `bytes`: size of the rows in the file, which bounds the arena that holds the values.
+    RowReader(Content &content, std::size_t bytes) : content_(content) {
+        content.valueArena = std::make_unique<ValueArena>(bytes);
+        const ValueAllocator<char> allocator(content.valueArena.get());
+        for (Column &c : content.columns) {
+            c.raw = Values<const char *>(allocator);
+            c.flags = Values<std::int8_t>(allocator);
+            c.numbers = Values<qint64>(allocator);
+            c.numberValid = Values<bool>(allocator);
+        }
         for (std::size_t i = 0; i < content.columns.size(); ++i) {
             const QByteArray &name = content.columns[i].attributeName;
             columnOf_.emplace(std::string_view(name.constData(), name.size()), static_cast<int>(i));
@@ -557,8 +566,8 @@ class RowReader {
 
 static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN, "short attribute names are compared as little-endian words");
 
-void WalkRows(const pugi::xml_node &rowData, Content &content) {
-    RowReader reader(content);
+void WalkRows(const pugi::xml_node &rowData, std::size_t bytes, Content &content) {
+    RowReader reader(content, bytes);
     int records = 0;
     for (auto row = rowData.child("ROW"); row; row = row.next_sibling("ROW"))
         ++records;
@@ -593,7 +602,7 @@ inline bool IsNameCharacter(char c) {
 /// names of unknown attributes get their NUL in place, as the XML parser leaves them. False at anything
 /// else; the buffer then holds NULs that the parser must not see.
 bool ScanRows(char *begin, char *end, Content &content) {
-    RowReader reader(content);
+    RowReader reader(content, static_cast<std::size_t>(end - begin));
     // Room is reserved by the rows' average size so far and filled a block at a time: no record is
     // counted first and no column is copied often.
     constexpr std::size_t kBlock = 4096;
@@ -731,7 +740,7 @@ std::unique_ptr<Content> ParsePacket(FileBuffer buffer, const QString &fileName,
                           .arg(QString::fromLatin1(parsed.description()))
                           .arg(parsed.offset));
     try {
-        WalkRows(ReadHeader(document, bytes, static_cast<qsizetype>(size), *content), *content);
+        WalkRows(ReadHeader(document, bytes, static_cast<qsizetype>(size), *content), size, *content);
     } catch (const Refusal &refused) {
         throw refusal(refused.reason);
     }

@@ -16,6 +16,9 @@ struct UCollator;
 
 namespace orvela::packet {
 
+/// Per-record values of a column, kept in the packet's value arena.
+template <class T> using Values = std::vector<T, ValueAllocator<T>>;
+
 /// One field with its values for every record, in file order.
 struct Column {
     QByteArray attributeName; // ROW attribute name, as in the file
@@ -25,10 +28,10 @@ struct Column {
     RawAttributes definition; // the FIELD element as read, written back unchanged
 
     // Values stay views into the file buffer until changed; nullptr: the record has no value.
-    std::vector<const char *> raw;  // every type but Boolean
-    std::vector<std::int8_t> flags; // Boolean: -1 no value, 0 false, 1 true
-    std::vector<qint64> numbers;    // Integer: the value when numberValid
-    std::vector<bool> numberValid;
+    Values<const char *> raw;  // every type but Boolean
+    Values<std::int8_t> flags; // Boolean: -1 no value, 0 false, 1 true
+    Values<qint64> numbers;    // Integer: the value when numberValid
+    Values<bool> numberValid;
 
     // Built on first use and kept: decoded text and collation keys of every record.
     std::vector<QString> texts;
@@ -48,6 +51,7 @@ struct Content {
     Content &operator=(const Content &) = delete;
 
     FileBuffer buffer;
+    std::unique_ptr<ValueArena> valueArena; // before the columns, whose arrays it holds
     PacketEncoding encoding = PacketEncoding::Windows1250;
     std::vector<Column> columns;
     RawAttributes params;
