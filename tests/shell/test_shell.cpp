@@ -180,7 +180,7 @@ void TestShell::desktopEntryExec()
 {
     QFETCH(QString, target);
     QFETCH(QString, exec);
-    const QStringList lines = DesktopEntryText({"Orvela", target, "", "/x/", "Popis\nřádky"}).split('\n');
+    const QStringList lines = DesktopEntryText({"Orvela", target, "", "/x/", "Popis\nřádky", ""}).split('\n');
     QCOMPARE(lines.first(), QString("[Desktop Entry]"));
     QVERIFY(lines.contains(exec));
     QVERIFY(lines.contains("Comment=Popis\\nřádky"));
