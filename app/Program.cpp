@@ -12,11 +12,10 @@ namespace orvela {
 namespace {
 
 template <class Form>
-void CreateForm(Form*& reference, QWidget* parent)
+void RunFormCreate(Form* form)
 {
-    reference = new Form(parent);
-    if constexpr (requires { reference->FormCreate(); })
-        dialogs::Guard([reference] { reference->FormCreate(); });
+    if constexpr (requires { form->FormCreate(); })
+        dialogs::Guard([form] { form->FormCreate(); });
 }
 
 template <class Form>
@@ -30,10 +29,14 @@ void DestroyForm(Form*& reference)
 
 void CreateForms()
 {
-    CreateForm(Form1, nullptr);
-    // The dialogs belong to the main window so that they stay above it and centre on it.
-    CreateForm(FrmHledej, Form1);
-    CreateForm(AboutBox, Form1);
+    Form1 = new TForm1(nullptr);
+    // The dialogs belong to the main window so that they stay above it and centre on it. They are made
+    // before the main window is filled: its catalogue is being read on another thread meanwhile.
+    FrmHledej = new TFrmHledej(Form1);
+    AboutBox = new TAboutBox(Form1);
+    RunFormCreate(Form1);
+    RunFormCreate(FrmHledej);
+    RunFormCreate(AboutBox);
 }
 
 void DestroyForms()
