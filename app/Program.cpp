@@ -12,10 +12,11 @@ namespace orvela {
 namespace {
 
 template <class Form>
-void RunFormCreate(Form* form)
+void CreateForm(Form*& reference, QWidget* parent)
 {
-    if constexpr (requires { form->FormCreate(); })
-        dialogs::Guard([form] { form->FormCreate(); });
+    reference = new Form(parent);
+    if constexpr (requires { reference->FormCreate(); })
+        dialogs::Guard([reference] { reference->FormCreate(); });
 }
 
 template <class Form>
@@ -29,14 +30,10 @@ void DestroyForm(Form*& reference)
 
 void CreateForms()
 {
-    Form1 = new TForm1(nullptr);
-    // The dialogs belong to the main window so that they stay above it and centre on it. They are made
-    // before the main window is filled: its catalogue is being read on another thread meanwhile.
-    FrmHledej = new TFrmHledej(Form1);
-    AboutBox = new TAboutBox(Form1);
-    RunFormCreate(Form1);
-    RunFormCreate(FrmHledej);
-    RunFormCreate(AboutBox);
+    CreateForm(Form1, nullptr);
+    // The dialogs belong to the main window so that they stay above it and centre on it.
+    CreateForm(FrmHledej, Form1);
+    CreateForm(AboutBox, Form1);
 }
 
 void DestroyForms()

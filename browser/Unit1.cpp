@@ -86,9 +86,6 @@ TForm1::TForm1(QWidget* parent)
     : QMainWindow(parent), DataOrvela(CreateSpeciesDataSet()), DataFam(CreateFamilyDataSet()),
       DataSource1(DataOrvela.get()), DataSource2(DataFam.get())
 {
-    // The catalogue is read while the controls are made; FormCreate takes it.
-    DataFam->PrefetchFile(QString::fromLatin1(kFamilyFileName));
-    DataOrvela->PrefetchFile(QString::fromLatin1(kSpeciesFileName));
     // Set before the controls exist, they take it as they are made instead of each being told again.
     SetFont(this, 15, false);
     setupUi(this);

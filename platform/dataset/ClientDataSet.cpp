@@ -12,7 +12,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <future>
 #include <numeric>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -48,21 +47,6 @@ struct ClientDataSet::Impl {
     State state = State::Browse;
     std::vector<std::pair<int, bool>> pendingFlags; // Boolean values set since Edit
     int changeCount = 0;
-
-    struct Read {
-        std::unique_ptr<Content> content;
-        std::vector<int> order;
-        QString orderedBy;
-    };
-    QString prefetchedName;
-    // Last: it waits for the worker, which uses the members above, before they go.
-    std::future<Read> prefetched;
-
-    Read ReadFile(const QString &fileName, const QString &orderBy) const {
-        Read read{packet::ReadPacketFile(fileName), {}, orderBy};
-        read.order = SortedRecords(*read.content, orderBy);
-        return read;
-    }
 
     [[noreturn]] void Fail(const QString &message) const { throw DataSetError(name + QStringLiteral(": ") + message); }
 
@@ -264,30 +248,12 @@ void ClientDataSet::SetFileName(const QString &fileName) {
         d->writeBackPath = QFileInfo(fileName).absoluteFilePath();
 }
 
-void ClientDataSet::PrefetchFile(const QString &fileName) {
-    if (d->prefetched.valid())
-        d->prefetched.wait(); // one at a time
-    d->prefetchedName = fileName;
-    d->prefetched = std::async(std::launch::async, &Impl::ReadFile, d.get(), fileName, d->indexFieldNames);
-}
-
 void ClientDataSet::LoadFromFile(const QString &fileName) {
-    // A write-back at Close may change the file read ahead of it.
-    const bool fresh = d->prefetched.valid() && !d->content && d->prefetchedName == fileName;
     Close();
 
-    Impl::Read read;
-    if (fresh)
-        read = d->prefetched.get();
-    else if (d->prefetched.valid())
-        d->prefetched = {};
-    if (!read.content)
-        read = d->ReadFile(fileName, d->indexFieldNames);
-    else if (read.orderedBy != d->indexFieldNames)
-        read.order = d->SortedRecords(*read.content, d->indexFieldNames);
-    std::unique_ptr<Content> content = std::move(read.content);
-    std::vector<int> order = std::move(read.order);
+    std::unique_ptr<Content> content = packet::ReadPacketFile(fileName);
     const QString path = QFileInfo(fileName).absoluteFilePath();
+    std::vector<int> order = d->SortedRecords(*content, d->indexFieldNames);
     packet::FilterExpression expression;
     if (d->filtered)
         expression = d->Expression(*content, d->filter);

@@ -77,9 +77,6 @@ public:
     /// Reads a data packet; "Cannot open file %s" (the name as passed) or a refusal leaves it closed.
     /// Runs AfterOpen, then AfterScroll when a record is visible.
     void LoadFromFile(const QString& fileName);
-    /// Starts reading and ordering the file on another thread, so that other start-up work overlaps
-    /// it; the next LoadFromFile of the same name takes the result (or its error) instead of reading.
-    void PrefetchFile(const QString& fileName);
     /// Writes back to the file it was read from when changes were posted and FileName is set.
     /// A write that fails throws FileError("Cannot create file %s") and leaves the old file whole.
     void Close();

@@ -12,7 +12,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
-#include <mutex>
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -690,9 +689,6 @@ bool FindRows(char *bytes, std::size_t size, char *&begin, char *&end) {
 
 std::unique_ptr<Content> ParsePacket(FileBuffer buffer, const QString &fileName, const std::function<bool(char *)> &refill,
                                      bool scanRows) {
-    // pugixml's allocator is process-wide and the parse arena takes it over: one parse at a time.
-    static std::mutex parsing;
-    const std::lock_guard lock(parsing);
     const auto refusal = [&](const QString &reason) {
         return Error(QStringLiteral("Invalid data packet in file %1: %2").arg(fileName, reason));
     };

@@ -207,8 +207,6 @@ class TestDataSet final : public QObject {
     void valuesKeptAsRead();
     void czechOrder();
     void czechOrderOfAlikeNames();
-    void prefetchedLoad_data();
-    void prefetchedLoad();
     void localeOrder();
     void orderChangeKeepsRecord();
     void filters_data();
@@ -533,36 +531,6 @@ void TestDataSet::czechOrder() {
     dataSet.LoadFromFile(CataloguePath(species));
     // No value first; č after c, ch after h; case decides only between equal names; ties in file order.
     QCOMPARE(VisibleIds(dataSet), (QList<int>{5, 3, 4, 7, 9, 6, 1, 8, 2}));
-}
-
-void TestDataSet::prefetchedLoad_data() {
-    QTest::addColumn<QString>("orderWhenPrefetched");
-    QTest::addColumn<bool>("fileExists");
-    QTest::newRow("same order") << "cz" << true;
-    QTest::newRow("order set after the prefetch") << "" << true;
-    QTest::newRow("missing file") << "cz" << false;
-}
-
-void TestDataSet::prefetchedLoad() {
-    QFETCH(QString, orderWhenPrefetched);
-    QFETCH(bool, fileExists);
-    QDir::setCurrent(dir_->path());
-    if (fileExists)
-        CataloguePath({Named(1, "Hrách"), Named(2, "Chrpa"), Named(3, "Cibule"), Named(4, "Čekanka")});
-    ClientDataSet dataSet("DataOrvela");
-    Recorder recorder(dataSet);
-    dataSet.SetIndexFieldNames(orderWhenPrefetched);
-    dataSet.PrefetchFile("Orvela.xml");
-    dataSet.SetIndexFieldNames("cz");
-    if (!fileExists) {
-        QCOMPARE(MessageOf<FileError>([&] { dataSet.LoadFromFile("Orvela.xml"); }),
-                 QString("Cannot open file Orvela.xml"));
-        QVERIFY(!dataSet.Active());
-        QVERIFY(!recorder.log.contains("open"));
-        return;
-    }
-    dataSet.LoadFromFile("Orvela.xml");
-    QCOMPARE(VisibleIds(dataSet), (QList<int>{3, 4, 1, 2}));
 }
 
 void TestDataSet::czechOrderOfAlikeNames() {
