@@ -28,9 +28,8 @@ char *MapHuge(std::size_t length) {
 }
 
 struct Arena {
-    char *base = nullptr;
-    std::size_t capacity = 0;
-    std::size_t used = 0;
+    explicit Arena(std::size_t capacity) : memory(capacity) {}
+    ValueArena memory;
     pugi::allocation_function previousAllocate = nullptr;
     pugi::deallocation_function previousDeallocate = nullptr;
 };
@@ -38,22 +37,14 @@ struct Arena {
 Arena *current = nullptr;
 
 void *ArenaAllocate(std::size_t size) {
-    Arena &arena = *current;
-    const std::size_t aligned = (size + 15) & ~std::size_t(15);
-    if (aligned >= size && arena.capacity - arena.used >= aligned) {
-        void *block = arena.base + arena.used;
-        arena.used += aligned;
+    if (void *block = current->memory.Allocate(size))
         return block;
-    }
-    return arena.previousAllocate(size);
+    return current->previousAllocate(size);
 }
 
 void ArenaDeallocate(void *block) {
-    Arena &arena = *current;
-    const char *at = static_cast<const char *>(block);
-    if (at >= arena.base && at < arena.base + arena.capacity)
-        return; // dropped with the arena
-    arena.previousDeallocate(block);
+    if (!current->memory.Holds(block)) // what the arena holds goes with it
+        current->previousDeallocate(block);
 }
 
 } // namespace
@@ -98,7 +89,7 @@ void FileBuffer::Release() {
 }
 
 ValueArena::ValueArena(std::size_t capacity) {
-    // Address space only: pages are backed as the arrays grow into them.
+    // Address space only: pages are backed as the arena is used.
     capacity_ = RoundUp(capacity + kHugePage);
     base_ = MapHuge(capacity_);
     if (!base_)
@@ -127,11 +118,8 @@ bool ValueArena::Holds(const void *block) const {
 ParseArenaScope::ParseArenaScope(std::size_t expectedBytes) {
     if (current)
         return; // nested: the outer arena serves
-    auto *arena = new Arena;
-    // Address space only: pages are backed as the tree grows into them.
-    arena->capacity = RoundUp(expectedBytes + kSmallestMapping);
-    arena->base = MapHuge(arena->capacity);
-    if (!arena->base) {
+    auto *arena = new Arena(expectedBytes);
+    if (!arena->memory.Mapped()) {
         delete arena;
         return;
     }
@@ -147,7 +135,6 @@ ParseArenaScope::~ParseArenaScope() {
         return;
     Arena *arena = std::exchange(current, nullptr);
     pugi::set_memory_management_functions(arena->previousAllocate, arena->previousDeallocate);
-    ::munmap(arena->base, arena->capacity);
     delete arena;
 }
 

@@ -30,8 +30,9 @@ class FileBuffer final {
     std::size_t mapped_ = 0; // length of the mapping; 0 when the bytes came from the heap
 };
 
-/// A bump arena in huge pages for the values of a loaded packet's columns: the arrays of every field
-/// fault in a few large pages instead of one small page at a time. Freed whole.
+/// A bump arena in huge pages, freed whole: what is allocated from it faults in a few large pages
+/// instead of one small page at a time. It holds the values of a loaded packet's columns and the
+/// parser's tree while a packet is read.
 class ValueArena final {
   public:
     explicit ValueArena(std::size_t capacity);
@@ -39,6 +40,8 @@ class ValueArena final {
     ValueArena(const ValueArena &) = delete;
     ValueArena &operator=(const ValueArena &) = delete;
 
+    /// False when no memory could be mapped: every allocation then fails.
+    bool Mapped() const { return base_ != nullptr; }
     /// nullptr when the arena is full (or could not be mapped).
     void *Allocate(std::size_t size);
     bool Holds(const void *block) const;

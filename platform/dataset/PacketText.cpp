@@ -476,4 +476,39 @@ void WriteFileAtomically(const QString &fileName, const QByteArray &bytes) {
     }
 }
 
+void WriteFileInPlace(const QString &fileName, const QByteArray &bytes) {
+    const QByteArray path = QFile::encodeName(fileName);
+    // Non-blocking, so that a pipe nobody reads fails at once instead of hanging.
+    constexpr int kFlags = O_WRONLY | O_NONBLOCK | O_CLOEXEC;
+    int fd = path.isEmpty() ? -1 : ::open(path.constData(), kFlags | O_CREAT | O_EXCL, 0666);
+    const bool created = fd >= 0;
+    if (!created && errno == EEXIST)
+        fd = ::open(path.constData(), kFlags);
+    struct stat status {};
+    bool written = fd >= 0 && ::fstat(fd, &status) == 0;
+    const bool regular = written && S_ISREG(status.st_mode);
+    if (written && !regular)
+        written = ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0;
+    if (written && regular && !bytes.isEmpty()) {
+        const int claimed = ::posix_fallocate(fd, 0, bytes.size());
+        written = claimed == 0 || claimed == EOPNOTSUPP || claimed == EINVAL;
+    }
+    for (qsizetype offset = 0; written && offset < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + offset, static_cast<size_t>(bytes.size() - offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        written = n > 0;
+        offset += written ? n : 0;
+    }
+    if (written && regular)
+        written = ::ftruncate(fd, bytes.size()) == 0;
+    if (fd >= 0)
+        written = ::close(fd) == 0 && written;
+    if (!written) {
+        if (created)
+            ::unlink(path.constData());
+        throw FileError(QStringLiteral("Cannot create file %1").arg(fileName));
+    }
+}
+
 } // namespace orvela::packet

@@ -62,4 +62,10 @@ inline constexpr const char *kRowEnd = "/>\n";
 /// any failure. Throws FileError("Cannot create file %s").
 void WriteFileAtomically(const QString &fileName, const QByteArray &bytes);
 
+/// Writes the bytes into the file itself, creating it or replacing its content, so the file keeps its
+/// links and permissions and a folder the user may not write is no obstacle for a file he may. The
+/// space is claimed before the old content is touched: a full disk leaves the old file as it was.
+/// Throws FileError("Cannot create file %s").
+void WriteFileInPlace(const QString &fileName, const QByteArray &bytes);
+
 } // namespace orvela::packet

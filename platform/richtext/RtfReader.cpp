@@ -841,10 +841,7 @@ bool IsRtf(QByteArrayView value)
 
 void ReadArticle(QByteArrayView value, RtfSink& sink)
 {
-    if (IsRtf(value))
-        RtfParser().Run(value, sink);
-    else
-        ReadPlainText(value, sink);
+    ArticleReader().Read(value, sink);
 }
 
 ArticleReader::ArticleReader() : parser_(std::make_unique<RtfParser>()) {}

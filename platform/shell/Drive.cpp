@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <limits>
+#include <optional>
 #include <sys/statfs.h>
 #include <sys/statvfs.h>
 
@@ -37,16 +38,29 @@ DriveType CurrentDriveType()
 
 void SetDriveTypeProbe(std::function<DriveType()> probe) { DriveTypeProbe() = std::move(probe); }
 
+namespace {
+/// The status of the file system holding the folder, with its fragment size in f_frsize.
+std::optional<struct statvfs> FileSystemOf(const QString& folder)
+{
+    struct statvfs info {};
+    if (folder.isEmpty() || statvfs(QFile::encodeName(folder).constData(), &info) != 0)
+        return std::nullopt;
+    if (info.f_frsize == 0)
+        info.f_frsize = info.f_bsize;
+    return info;
+}
+} // namespace
+
 qint64 FreeSpace(const QString& folder)
 {
     if (FreeSpaceProbe())
         return FreeSpaceProbe()(folder);
-    struct statvfs info {};
-    if (folder.isEmpty() || statvfs(QFile::encodeName(folder).constData(), &info) != 0)
+    const auto info = FileSystemOf(folder);
+    if (!info)
         return -1;
     // Saturate rather than wrap on absurdly large file systems.
-    const auto blockSize = static_cast<unsigned long long>(info.f_frsize ? info.f_frsize : info.f_bsize);
-    const auto blocks = static_cast<unsigned long long>(info.f_bavail);
+    const auto blockSize = static_cast<unsigned long long>(info->f_frsize);
+    const auto blocks = static_cast<unsigned long long>(info->f_bavail);
     constexpr auto kMax = static_cast<unsigned long long>(std::numeric_limits<qint64>::max());
     if (blockSize != 0 && blocks > kMax / blockSize)
         return std::numeric_limits<qint64>::max();
@@ -55,11 +69,8 @@ qint64 FreeSpace(const QString& folder)
 
 qint64 BlockSize(const QString& folder)
 {
-    struct statvfs info {};
-    if (folder.isEmpty() || statvfs(QFile::encodeName(folder).constData(), &info) != 0)
-        return 1;
-    const auto size = static_cast<qint64>(info.f_frsize ? info.f_frsize : info.f_bsize);
-    return size > 0 ? size : 1;
+    const auto info = FileSystemOf(folder);
+    return info && info->f_frsize > 0 ? static_cast<qint64>(info->f_frsize) : 1;
 }
 
 void SetFreeSpaceProbe(std::function<qint64(const QString&)> probe) { FreeSpaceProbe() = std::move(probe); }
