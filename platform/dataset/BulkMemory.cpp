@@ -10,26 +10,12 @@
 namespace orvela::packet {
 namespace {
 
-constexpr std::size_t kHugePage = std::size_t(2) << 20;
 // Below this, a huge-page mapping saves nothing worth a system call.
 constexpr std::size_t kSmallestMapping = std::size_t(1) << 20;
 
-std::size_t RoundUp(std::size_t size) {
-    return (size + kHugePage - 1) / kHugePage * kHugePage;
-}
-
-/// Anonymous mapping with huge pages asked for; nullptr when the mapping fails.
-char *MapHuge(std::size_t length) {
-    void *memory = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-    if (memory == MAP_FAILED)
-        return nullptr;
-    ::madvise(memory, length, MADV_HUGEPAGE); // advice only: without it the pages are merely smaller
-    return static_cast<char *>(memory);
-}
-
 struct Arena {
-    explicit Arena(std::size_t capacity) : memory(capacity) {}
-    ValueArena memory;
+    explicit Arena(std::size_t capacity) : pages(capacity) {}
+    memory::HugePageArena pages;
     pugi::allocation_function previousAllocate = nullptr;
     pugi::deallocation_function previousDeallocate = nullptr;
 };
@@ -37,13 +23,13 @@ struct Arena {
 Arena *current = nullptr;
 
 void *ArenaAllocate(std::size_t size) {
-    if (void *block = current->memory.Allocate(size))
+    if (void *block = current->pages.Allocate(size))
         return block;
     return current->previousAllocate(size);
 }
 
 void ArenaDeallocate(void *block) {
-    if (!current->memory.Holds(block)) // what the arena holds goes with it
+    if (!current->pages.Holds(block)) // what the arena holds goes with it
         current->previousDeallocate(block);
 }
 
@@ -52,8 +38,8 @@ void ArenaDeallocate(void *block) {
 FileBuffer::FileBuffer(std::size_t size) : size_(size) {
     const std::size_t needed = size + 1;
     if (needed >= kSmallestMapping) {
-        mapped_ = RoundUp(needed);
-        data_ = MapHuge(mapped_);
+        mapped_ = memory::RoundUpToHugePages(needed);
+        data_ = memory::MapHuge(mapped_);
     }
     if (!data_) {
         mapped_ = 0;
@@ -88,38 +74,11 @@ void FileBuffer::Release() {
     data_ = nullptr;
 }
 
-ValueArena::ValueArena(std::size_t capacity) {
-    // Address space only: pages are backed as the arena is used.
-    capacity_ = RoundUp(capacity + kHugePage);
-    base_ = MapHuge(capacity_);
-    if (!base_)
-        capacity_ = 0;
-}
-
-ValueArena::~ValueArena() {
-    if (base_)
-        ::munmap(base_, capacity_);
-}
-
-void *ValueArena::Allocate(std::size_t size) {
-    const std::size_t aligned = (size + 63) & ~std::size_t(63);
-    if (aligned < size || capacity_ - used_ < aligned)
-        return nullptr;
-    void *block = base_ + used_;
-    used_ += aligned;
-    return block;
-}
-
-bool ValueArena::Holds(const void *block) const {
-    const char *at = static_cast<const char *>(block);
-    return base_ && at >= base_ && at < base_ + capacity_;
-}
-
 ParseArenaScope::ParseArenaScope(std::size_t expectedBytes) {
     if (current)
         return; // nested: the outer arena serves
     auto *arena = new Arena(expectedBytes);
-    if (!arena->memory.Mapped()) {
+    if (!arena->pages.Mapped()) {
         delete arena;
         return;
     }

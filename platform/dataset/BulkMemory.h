@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/memory/HugePages.h"
+
 #include <cstddef>
 #include <new>
 #include <type_traits>
@@ -30,28 +32,6 @@ class FileBuffer final {
     std::size_t mapped_ = 0; // length of the mapping; 0 when the bytes came from the heap
 };
 
-/// A bump arena in huge pages, freed whole: what is allocated from it faults in a few large pages
-/// instead of one small page at a time. It holds the values of a loaded packet's columns and the
-/// parser's tree while a packet is read.
-class ValueArena final {
-  public:
-    explicit ValueArena(std::size_t capacity);
-    ~ValueArena();
-    ValueArena(const ValueArena &) = delete;
-    ValueArena &operator=(const ValueArena &) = delete;
-
-    /// False when no memory could be mapped: every allocation then fails.
-    bool Mapped() const { return base_ != nullptr; }
-    /// nullptr when the arena is full (or could not be mapped).
-    void *Allocate(std::size_t size);
-    bool Holds(const void *block) const;
-
-  private:
-    char *base_ = nullptr;
-    std::size_t capacity_ = 0;
-    std::size_t used_ = 0;
-};
-
 /// Allocator of column arrays: from the arena while it has room, from the heap otherwise.
 template <class T> struct ValueAllocator {
     using value_type = T;
@@ -61,7 +41,7 @@ template <class T> struct ValueAllocator {
     using is_always_equal = std::false_type;
 
     ValueAllocator() = default;
-    explicit ValueAllocator(ValueArena *arena) : arena(arena) {}
+    explicit ValueAllocator(memory::HugePageArena *arena) : arena(arena) {}
     template <class U> ValueAllocator(const ValueAllocator<U> &other) : arena(other.arena) {}
 
     T *allocate(std::size_t count) {
@@ -77,7 +57,7 @@ template <class T> struct ValueAllocator {
     }
     template <class U> bool operator==(const ValueAllocator<U> &other) const { return arena == other.arena; }
 
-    ValueArena *arena = nullptr;
+    memory::HugePageArena *arena = nullptr;
 };
 
 /// While alive, pugixml allocates from one bump arena of huge pages; the whole tree is dropped at once

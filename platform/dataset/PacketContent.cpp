@@ -456,7 +456,7 @@ class RowReader {
   public:
     /// `bytes`: size of the rows in the file, which bounds the arena that holds the values.
     RowReader(Content &content, std::size_t bytes) : content_(content) {
-        content.valueArena = std::make_unique<ValueArena>(bytes);
+        content.valueArena = std::make_unique<memory::HugePageArena>(bytes);
         const ValueAllocator<char> allocator(content.valueArena.get());
         for (Column &c : content.columns) {
             c.raw = Values<const char *>(allocator);

@@ -51,7 +51,7 @@ struct Content {
     Content &operator=(const Content &) = delete;
 
     FileBuffer buffer;
-    std::unique_ptr<ValueArena> valueArena; // before the columns, whose arrays it holds
+    std::unique_ptr<memory::HugePageArena> valueArena; // before the columns, whose arrays it holds
     PacketEncoding encoding = PacketEncoding::Windows1250;
     std::vector<Column> columns;
     RawAttributes params;

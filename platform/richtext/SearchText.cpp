@@ -1,11 +1,12 @@
 #include "platform/richtext/SearchText.h"
 
+#include "platform/memory/HugePages.h"
 #include "platform/richtext/RtfReader.h"
 
 #include <array>
 #include <cstring>
 #include <string.h>
-#include <sys/mman.h>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -157,35 +158,18 @@ struct ArticleTexts::Impl {
     struct KeyHash {
         size_t operator()(const Key& key) const { return key.first; }
     };
-    struct Block {
-        char* data;
-        qsizetype size;
-    };
-    static constexpr qsizetype kBlockBytes = qsizetype(16) << 20;
-
     explicit Impl(qsizetype limit) : limit(limit) {}
-    ~Impl()
-    {
-        for (const Block& block : blocks)
-            munmap(block.data, std::size_t(block.size));
-    }
 
-    /// Copies the text into the blocks; a text larger than a block gets one of its own. The blocks ask for
-    /// huge pages: first touch of fresh memory costs much more page by page.
+    /// Copies the text into the arena; an empty view when it is full. The arena asks for huge pages: first
+    /// touch of fresh memory costs much more page by page.
     QByteArrayView Keep(QByteArrayView text)
     {
-        if (blocks.empty() || blockUsed + text.size() > blocks.back().size) {
-            const qsizetype size = std::max(kBlockBytes, text.size());
-            void* data = mmap(nullptr, std::size_t(size), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-            if (data == MAP_FAILED)
-                throw std::bad_alloc();
-            madvise(data, std::size_t(size), MADV_HUGEPAGE);
-            blocks.push_back({static_cast<char*>(data), size});
-            blockUsed = 0;
-        }
-        char* at = blocks.back().data + blockUsed;
+        if (!arena)
+            arena.emplace(std::size_t(limit));
+        char* at = static_cast<char*>(arena->Allocate(std::size_t(text.size())));
+        if (!at)
+            return {};
         std::memcpy(at, text.data(), std::size_t(text.size()));
-        blockUsed += text.size();
         kept += text.size();
         return {at, text.size()};
     }
@@ -193,8 +177,7 @@ struct ArticleTexts::Impl {
     qsizetype limit;
     qsizetype kept = 0;
     std::unordered_map<Key, QByteArrayView, KeyHash> texts;
-    std::vector<Block> blocks;
-    qsizetype blockUsed = 0;
+    std::optional<memory::HugePageArena> arena; // made when the first text is kept
     ArticleReader reader;
     QByteArray scratch; // the text of the article read last; its memory serves the next one
 };
@@ -211,8 +194,10 @@ bool ArticleTexts::Contains(QByteArrayView key, const std::function<QByteArrayVi
     d->scratch.resize(0);
     FoldingSink sink(d->scratch);
     d->reader.Read(article(), sink);
-    if (d->kept + d->scratch.size() <= d->limit)
-        d->texts.emplace(digest, d->Keep(d->scratch));
+    if (d->kept + d->scratch.size() <= d->limit) {
+        if (const QByteArrayView kept = d->Keep(d->scratch); kept.data())
+            d->texts.emplace(digest, kept);
+    }
     return Holds(d->scratch, pattern);
 }
 

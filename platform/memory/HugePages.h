@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstddef>
+
+/// Memory in huge pages. Fresh pages are dear here (each first touch of a 4 KiB page faults), so large
+/// buffers that are filled once ask for 2 MiB pages.
+namespace orvela::memory {
+
+inline constexpr std::size_t kHugePage = std::size_t(2) << 20;
+
+/// The size rounded up to whole huge pages.
+std::size_t RoundUpToHugePages(std::size_t size);
+
+/// Anonymous mapping of `length` bytes, huge pages asked for, backed only as it is touched; nullptr when
+/// the mapping fails. Released with munmap.
+char *MapHuge(std::size_t length);
+
+/// A bump arena in huge pages, freed whole: what is allocated from it faults in a few large pages
+/// instead of one small page at a time.
+class HugePageArena final {
+  public:
+    explicit HugePageArena(std::size_t capacity);
+    ~HugePageArena();
+    HugePageArena(const HugePageArena &) = delete;
+    HugePageArena &operator=(const HugePageArena &) = delete;
+
+    /// False when no memory could be mapped: every allocation then fails.
+    bool Mapped() const { return base_ != nullptr; }
+    /// nullptr when the arena is full (or could not be mapped).
+    void *Allocate(std::size_t size);
+    bool Holds(const void *block) const;
+
+  private:
+    char *base_ = nullptr;
+    std::size_t capacity_ = 0;
+    std::size_t used_ = 0;
+};
+
+} // namespace orvela::memory
