@@ -9,7 +9,7 @@
 #include "platform/controls/Look.h"
 #include "platform/dataset/ClientDataSet.h"
 #include "platform/dialogs/Dialogs.h"
-#include "platform/dialogs/Errors.h"
+#include "platform/errors/Errors.h"
 #include "platform/jpeg/JpegImage.h"
 #include "platform/richtext/PrintDocument.h"
 #include "platform/shell/Drive.h"
@@ -100,6 +100,8 @@ TForm1::TForm1(QWidget* parent)
 
 TForm1::~TForm1()
 {
+    // The catalogue's write-back: a failure is shown, and the program ends all the same.
+    dialogs::Guard([this] { DataOrvela->Close(); });
     if (Form1 == this)
         Form1 = nullptr;
 }

@@ -4,7 +4,7 @@
 
 #include "platform/dataset/ClientDataSet.h"
 #include "platform/dataset/PacketContent.h"
-#include "platform/dialogs/Errors.h"
+#include "platform/errors/Errors.h"
 
 #include <QDir>
 #include <QFile>

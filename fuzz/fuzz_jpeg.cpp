@@ -1,7 +1,7 @@
 // Loads any bytes as a JPEG picture and draws it small, and whole when that stays cheap; the same bytes
 // read from a file, as photos are, must give the same outcome.
 
-#include "platform/dialogs/Errors.h"
+#include "platform/errors/Errors.h"
 #include "platform/jpeg/JpegImage.h"
 
 #include <algorithm>

@@ -2,8 +2,7 @@
 
 #include "platform/dataset/FilterExpression.h"
 #include "platform/dataset/PacketContent.h"
-#include "platform/dialogs/Dialogs.h"
-#include "platform/dialogs/Errors.h"
+#include "platform/errors/Errors.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -219,13 +218,10 @@ bool ClientDataSet::Impl::Matches(int column, const QString &value, LocateOption
 ClientDataSet::ClientDataSet(QString name) : d(std::make_unique<Impl>(*this, std::move(name))) {}
 
 ClientDataSet::~ClientDataSet() {
-    // The program ends whatever happens here: a failed write-back is reported, not thrown.
+    // An owner that reports a failed write-back closes the dataset itself first; here it can only be dropped.
     try {
         Close();
-    } catch (const Error &error) {
-        dialogs::ShowError(error.Message());
-    } catch (const std::exception &error) {
-        dialogs::ShowError(QString::fromLocal8Bit(error.what()));
+    } catch (const std::exception &) {
     }
 }
 

@@ -64,7 +64,8 @@ public:
 
     /// name: component name, put in front of the dataset's own error messages ("DataOrvela: ...").
     explicit ClientDataSet(QString name);
-    ~ClientDataSet(); // closes, and so writes back when changed
+    /// Closes, and so writes back when changed; a write that fails here is dropped: close first to hear of it.
+    ~ClientDataSet();
     ClientDataSet(const ClientDataSet&) = delete;
     ClientDataSet& operator=(const ClientDataSet&) = delete;
 

@@ -1,7 +1,7 @@
 #include "platform/dataset/FilterExpression.h"
 
 #include "platform/dataset/PacketContent.h"
-#include "platform/dialogs/Errors.h"
+#include "platform/errors/Errors.h"
 
 namespace orvela::packet {
 namespace {

@@ -1,6 +1,6 @@
 #include "platform/dataset/PacketContent.h"
 
-#include "platform/dialogs/Errors.h"
+#include "platform/errors/Errors.h"
 
 #include <QFile>
 #include <pugixml.hpp>

@@ -1,6 +1,6 @@
 #include "platform/dataset/PacketText.h"
 
-#include "platform/dialogs/Errors.h"
+#include "platform/errors/Errors.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "Dialogs.h"
 
-#include "Errors.h"
+#include "platform/errors/Errors.h"
 
 #include <QApplication>
 #include <QFileDialog>

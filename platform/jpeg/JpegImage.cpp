@@ -5,7 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/dialogs/Errors.h"
+#include "platform/errors/Errors.h"
 #include "platform/jpeg/LibJpeg.h"
 
 #include <jerror.h>

@@ -1,6 +1,6 @@
 #include "platform/jpeg/WriteJpeg.h"
 
-#include "platform/dialogs/Errors.h"
+#include "platform/errors/Errors.h"
 #include "platform/jpeg/LibJpeg.h"
 
 #include <QImage>

@@ -1,6 +1,6 @@
 #include "platform/richtext/PrintDocument.h"
 
-#include "platform/dialogs/Errors.h"
+#include "platform/errors/Errors.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QImage>

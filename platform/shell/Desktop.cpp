@@ -1,6 +1,6 @@
 #include "platform/shell/Desktop.h"
 
-#include "platform/dialogs/Errors.h"
+#include "platform/errors/Errors.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -2,7 +2,9 @@
 
 #include "platform/dataset/ClientDataSet.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 using namespace orvela;
 using namespace orvela::test;
@@ -320,6 +322,15 @@ private slots:
             const QByteArray after = file.readAll();
             QVERIFY(after != before);
             QVERIFY(after.contains("FILTR=\"TRUE\""));
+        }
+        {
+            // A write-back that fails is shown, and the program ends all the same.
+            ProgramRun run;
+            Search(run.Window(), QStringLiteral("kávy"));
+            const QString path = QFileInfo(QStringLiteral("Orvela.xml")).absoluteFilePath();
+            QVERIFY(QFile::remove(path) && QDir().mkdir(path));
+            DestroyForms();
+            QCOMPARE(run.script.Texts().last(), QStringLiteral("Cannot create file %1.").arg(path));
         }
     }
 };

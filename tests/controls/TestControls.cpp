@@ -6,7 +6,7 @@
 #include "platform/controls/DataSource.h"
 #include "platform/dataset/DataPacket.h"
 #include "platform/dialogs/Dialogs.h"
-#include "platform/dialogs/Errors.h"
+#include "platform/errors/Errors.h"
 
 #include <QElapsedTimer>
 #include <QScrollBar>

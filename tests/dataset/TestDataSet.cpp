@@ -2,8 +2,7 @@
 #include "platform/dataset/DataPacket.h"
 #include "platform/dataset/PacketContent.h"
 #include "platform/dataset/PacketText.h"
-#include "platform/dialogs/Dialogs.h"
-#include "platform/dialogs/Errors.h"
+#include "platform/errors/Errors.h"
 
 #include <QDir>
 #include <QFile>
@@ -1005,7 +1004,6 @@ void TestDataSet::vanishedFolder() {
     const QString folder = dir_->filePath("cd");
     QDir().mkpath(folder);
     const QString path = Write(folder + "/Orvela.xml", Catalogue(Herbs()));
-    dialogs::Script script;
     {
         ClientDataSet dataSet("DataOrvela");
         dataSet.SetFileName(path);
@@ -1014,8 +1012,8 @@ void TestDataSet::vanishedFolder() {
         // Take the folder away: nothing can be created there any more, as on a CD-ROM.
         QVERIFY(QDir(folder).removeRecursively());
         QVERIFY(QFile::link(dir_->filePath("nowhere"), folder));
-    } // the destructor reports and does not throw
-    QCOMPARE(script.Texts(), QStringList{"Cannot create file " + path + "."});
+        QCOMPARE(MessageOf<FileError>([&] { dataSet.Close(); }), "Cannot create file " + path);
+    } // the destructor tries again and does not throw
     QFile::remove(folder);
 }
 

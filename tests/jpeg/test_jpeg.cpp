@@ -1,4 +1,4 @@
-#include "platform/dialogs/Errors.h"
+#include "platform/errors/Errors.h"
 #include "platform/jpeg/JpegImage.h"
 #include "platform/jpeg/WriteJpeg.h"
 

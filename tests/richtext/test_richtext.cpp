@@ -1,4 +1,4 @@
-#include "platform/dialogs/Errors.h"
+#include "platform/errors/Errors.h"
 #include "platform/richtext/PrintDocument.h"
 #include "platform/richtext/RichText.h"
 #include "platform/richtext/SearchText.h"

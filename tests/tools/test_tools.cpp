@@ -1,5 +1,5 @@
 #include "platform/dataset/ClientDataSet.h"
-#include "platform/dialogs/Errors.h"
+#include "platform/errors/Errors.h"
 #include "tools/catalogue/ArticleMarkup.h"
 #include "tools/catalogue/CatalogueSources.h"
 #include "tools/generate/CatalogueGenerator.h"

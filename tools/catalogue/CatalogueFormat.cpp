@@ -1,7 +1,7 @@
 #include "tools/catalogue/CatalogueFormat.h"
 
 #include "platform/dataset/DataPacket.h"
-#include "platform/dialogs/Errors.h"
+#include "platform/errors/Errors.h"
 #include "tools/catalogue/Rtf.h"
 
 #include <QDir>

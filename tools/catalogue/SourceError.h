@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/dialogs/Errors.h"
+#include "platform/errors/Errors.h"
 
 namespace orvela::catalogue {
 

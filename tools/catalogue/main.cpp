@@ -1,5 +1,5 @@
 // make_catalogue DATA_FOLDER OUTPUT_FOLDER: writes Familia.xml and Orvela.xml from the readable sources.
-#include "platform/dialogs/Errors.h"
+#include "platform/errors/Errors.h"
 #include "tools/catalogue/CatalogueSources.h"
 
 #include <QCoreApplication>

@@ -1,5 +1,5 @@
 // generate_catalogue N FOLDER [SEED]: a synthetic catalogue of N species for benchmarks.
-#include "platform/dialogs/Errors.h"
+#include "platform/errors/Errors.h"
 #include "tools/generate/CatalogueGenerator.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 // Writes the sample catalogue's photographs: drawn plants, one file per line of the photo list.
 // Usage: orvela_photos <photos.tsv> <folder>
 
-#include "platform/dialogs/Errors.h"
+#include "platform/errors/Errors.h"
 #include "platform/jpeg/WriteJpeg.h"
 
 #include <QDir>
