@@ -39,10 +39,10 @@ FileBuffer::FileBuffer(std::size_t size) : size_(size) {
     const std::size_t needed = size + 1;
     if (needed >= kSmallestMapping) {
         mapped_ = memory::RoundUpToHugePages(needed);
-        data_ = memory::MapHuge(mapped_);
-    }
-    if (!data_) {
-        mapped_ = 0;
+        data_ = memory::MapHuge(mapped_, memory::Commit::Whole);
+        if (!data_) // the heap would ask the system for the same memory
+            throw std::bad_alloc();
+    } else {
         data_ = new char[needed];
     }
     data_[size] = '\0';

@@ -8,8 +8,9 @@ std::size_t RoundUpToHugePages(std::size_t size) {
     return (size + kHugePage - 1) / kHugePage * kHugePage;
 }
 
-char *MapHuge(std::size_t length) {
-    void *memory = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+char *MapHuge(std::size_t length, Commit commit) {
+    const int flags = MAP_PRIVATE | MAP_ANONYMOUS | (commit == Commit::OnTouch ? MAP_NORESERVE : 0);
+    void *memory = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, flags, -1, 0);
     if (memory == MAP_FAILED)
         return nullptr;
     ::madvise(memory, length, MADV_HUGEPAGE); // advice only: without it the pages are merely smaller
@@ -19,7 +20,7 @@ char *MapHuge(std::size_t length) {
 HugePageArena::HugePageArena(std::size_t capacity) {
     // Address space only: pages are backed as the arena is used.
     capacity_ = RoundUpToHugePages(capacity + kHugePage);
-    base_ = MapHuge(capacity_);
+    base_ = MapHuge(capacity_, Commit::OnTouch);
     if (!base_)
         capacity_ = 0;
 }

@@ -11,9 +11,18 @@ inline constexpr std::size_t kHugePage = std::size_t(2) << 20;
 /// The size rounded up to whole huge pages.
 std::size_t RoundUpToHugePages(std::size_t size);
 
-/// Anonymous mapping of `length` bytes, huge pages asked for, backed only as it is touched; nullptr when
-/// the mapping fails. Released with munmap.
-char *MapHuge(std::size_t length);
+/// How the system counts a mapping against its memory.
+enum class Commit {
+    /// Only as pages are touched: for arenas sized to a bound that they rarely reach.
+    OnTouch,
+    /// Whole, at once: a mapping larger than the memory fails here, where it can be reported, instead of
+    /// meeting the out-of-memory killer as it is filled.
+    Whole,
+};
+
+/// Anonymous mapping of `length` bytes, huge pages asked for, backed as it is touched; nullptr when the
+/// mapping fails. Released with munmap.
+char *MapHuge(std::size_t length, Commit commit);
 
 /// A bump arena in huge pages, freed whole: what is allocated from it faults in a few large pages
 /// instead of one small page at a time.

@@ -1,3 +1,4 @@
+#include "platform/dataset/BulkMemory.h"
 #include "platform/dataset/ClientDataSet.h"
 #include "platform/dataset/DataPacket.h"
 #include "platform/dataset/PacketContent.h"
@@ -15,6 +16,7 @@
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysinfo.h>
 #include <unistd.h>
 
 using namespace orvela;
@@ -224,6 +226,7 @@ class TestDataSet final : public QObject {
     void vanishedFolder();
     void writeBackAfterDirectoryChange();
     void blobSave();
+    void fileBufferBeyondMemory();
     void fieldAccess();
 
   private:
@@ -1053,6 +1056,16 @@ void TestDataSet::blobSave() {
     const QString nowhere = dir_->filePath("missing/clanek.rtf");
     QCOMPARE(MessageOf<FileError>([&] { dataSet.FieldByName("NOTE").SaveToFile(nowhere); }),
              "Cannot create file " + nowhere);
+}
+
+void TestDataSet::fileBufferBeyondMemory() {
+    // A catalogue larger than memory must fail where the program can say so, not in the OOM killer.
+    if (Read("/proc/sys/vm/overcommit_memory").trimmed() == "1")
+        QSKIP("this system grants every mapping");
+    struct sysinfo info {};
+    QCOMPARE(::sysinfo(&info), 0);
+    const std::size_t beyond = 2 * (std::size_t(info.totalram) + info.totalswap) * info.mem_unit;
+    QVERIFY_THROWS_EXCEPTION(std::bad_alloc, packet::FileBuffer{beyond});
 }
 
 void TestDataSet::fieldAccess() {
