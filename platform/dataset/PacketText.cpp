@@ -239,13 +239,27 @@ QByteArray Escaped(QStringView text, PacketEncoding encoding) {
 void AppendRawValue(QByteArray &out, const char *raw) {
     const char *run = raw;
     for (const char *p = raw;; ++p) {
-        const char c = *p;
-        if (c != '\0' && c != '"' && c != '<')
+        const auto c = static_cast<unsigned char>(*p);
+        // An escape that reads as one stays as it stood; a lone '&' (or an unknown entity) is the
+        // lenient reader's and gets escaped like any other text. Tab, CR and LF read as blanks
+        // as they stand, so they stay.
+        const char *reference = p;
+        char32_t referenced;
+        if (c >= 0x20 && c != '"' && c != '<' && (c != '&' || ReadReference(reference, referenced)))
+            continue;
+        if (c == '\t' || c == '\r' || c == '\n')
             continue;
         out.append(run, p - run);
         if (c == '\0')
             return;
-        out.append(c == '"' ? "&quot;" : "&lt;");
+        if (c == '"')
+            out.append("&quot;");
+        else if (c == '<')
+            out.append("&lt;");
+        else if (c == '&')
+            out.append("&amp;");
+        else
+            AppendCharacterReference(out, c);
         run = p + 1;
     }
 }

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QXmlStreamReader>
 #include <QtTest>
 #include <unicode/ucol.h>
 
@@ -138,6 +139,19 @@ QList<int> VisibleIds(ClientDataSet &dataSet) {
     for (int row = 0; row < dataSet.RecordCount(); ++row)
         ids << dataSet.DisplayText(row, 0).toInt();
     return ids;
+}
+
+/// A field of the row with ID 3 as a strict XML reader reads a windows-1250 packet; its error when it
+/// refuses the packet.
+QString StrictlyRead(const QByteArray &packet, const QString &field) {
+    QXmlStreamReader reader(packet::DecodeText(packet.constData(), packet.size(), PacketEncoding::Windows1250));
+    QString value = QStringLiteral("no row 3");
+    while (!reader.atEnd()) {
+        if (reader.readNext() == QXmlStreamReader::StartElement && reader.name() == u"ROW" &&
+            reader.attributes().value(QLatin1String("ID")) == u"3")
+            value = reader.attributes().value(field).toString();
+    }
+    return reader.hasError() ? "refused: " + reader.errorString() : value;
 }
 
 template <class Exception, class Operation> QString MessageOf(Operation operation) {
@@ -912,11 +926,24 @@ void TestDataSet::writeBack_data() {
     QTest::addColumn<bool>("everyRowMarked");
     QTest::addColumn<QList<int>>("marks");
     QTest::addColumn<bool>("written");
-    QTest::newRow("no search") << true << false << true << QList<int>{} << false;
-    QTest::newRow("changed mark") << true << true << true << QList<int>{1, 2, 5} << true;
-    QTest::newRow("unchanged marks") << true << true << true << QList<int>{2, 5} << false;
-    QTest::newRow("first mark of a row") << true << true << false << QList<int>{2, 5} << true;
-    QTest::newRow("family without file name") << false << true << true << QList<int>{1} << false;
+    QTest::addColumn<QByteArray>("storedName"); // the onion's CZ as the file holds it, quotes included
+    QTest::addColumn<QString>("name");
+    const QByteArray onion = R"("Cibule")";
+    QTest::newRow("no search") << true << false << true << QList<int>{} << false << onion << "Cibule";
+    QTest::newRow("changed mark") << true << true << true << QList<int>{1, 2, 5} << true << onion << "Cibule";
+    QTest::newRow("unchanged marks") << true << true << true << QList<int>{2, 5} << false << onion << "Cibule";
+    QTest::newRow("first mark of a row") << true << true << false << QList<int>{2, 5} << true << onion << "Cibule";
+    QTest::newRow("family without file name") << false << true << true << QList<int>{1} << false << onion << "Cibule";
+    // What only a lenient reader takes in is written back as well-formed XML.
+    const auto lenient = [](const char *row, const QByteArray &stored, const QString &name) {
+        QTest::newRow(row) << true << true << true << QList<int>{1} << true << stored << name;
+    };
+    lenient("bare ampersand", R"("Cibule & spol.")", "Cibule & spol.");
+    lenient("unknown entity", R"("&nbsp;Cibule&copy")", "&nbsp;Cibule&copy");
+    lenient("escapes kept", R"("a&amp;b&#269;&lt;&#x3E;&quot;")", "a&bč<>\"");
+    lenient("quote and markup", R"('a"b<c>')", "a\"b<c>");
+    lenient("line break", "\"a\nb\tc\"", "a b c");
+    lenient("control character", "\"a\x01z\"", "a\x01z");
 }
 
 void TestDataSet::writeBack() {
@@ -925,10 +952,13 @@ void TestDataSet::writeBack() {
     QFETCH(bool, everyRowMarked);
     QFETCH(QList<int>, marks);
     QFETCH(bool, written);
+    QFETCH(QByteArray, storedName);
+    QFETCH(QString, name);
     std::vector<Species> species = Herbs();
     if (everyRowMarked)
         species[2].filtr = false;
-    const QString path = CataloguePath(species);
+    const QString path = Write(dir_->filePath("Orvela.xml"),
+                               Catalogue(species).replace(R"(CZ="Cibule")", "CZ=" + storedName));
     const QByteArray before = Read(path);
     // Beside the catalogue: what a killed write left, which the next write removes, and look-alikes
     // that are not ours to remove (the one held locked is a write still running).
@@ -974,6 +1004,10 @@ void TestDataSet::writeBack() {
     QCOMPARE(again.FieldByName("CZ").AsString(), QString("Čekanka"));
     QCOMPARE(again.FieldByName("NOTE").AsBytes(), QByteArray("{\\rtf1 cekanka}"));
     QVERIFY(again.FieldByName("S3").AsBoolean());
+    QVERIFY(again.Locate("ID", "3"));
+    QCOMPARE(again.FieldByName("CZ").AsString(), name);
+    if (!name.contains(QChar(1))) // which XML 1.0 cannot hold, escaped or not
+        QCOMPARE(StrictlyRead(Read(path), "CZ"), name);
 }
 
 void TestDataSet::failedWriteKeepsOldFile() {
