@@ -12,6 +12,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace orvela::packet {
 namespace {
@@ -408,6 +409,13 @@ void AppendPacketEnd(QByteArray &out) {
 
 namespace {
 
+int ReserveWithFallocate(int fd, qint64 length) {
+    // Kept size: a reservation cut short leaves the old file as it was.
+    return ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, length) == 0 ? 0 : errno;
+}
+
+SpaceReservation reserveSpace = ReserveWithFallocate;
+
 // The temporary is the target's name, this infix and mkstemp's six letters or digits.
 constexpr char kTemporaryInfix[] = ".writing.";
 
@@ -503,9 +511,14 @@ void WriteFileInPlace(const QString &fileName, const QByteArray &bytes) {
     const bool regular = written && S_ISREG(status.st_mode);
     if (written && !regular)
         written = ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0;
+    // Only a full disk or a size limit refuses; a file system that cannot reserve space is written as it is.
+    int refusal = 0;
     if (written && regular && !bytes.isEmpty()) {
-        const int claimed = ::posix_fallocate(fd, 0, bytes.size());
-        written = claimed == 0 || claimed == EOPNOTSUPP || claimed == EINVAL;
+        const int claimed = reserveSpace(fd, bytes.size());
+        if (claimed == ENOSPC || claimed == EDQUOT || claimed == EFBIG) {
+            refusal = claimed;
+            written = false;
+        }
     }
     for (qsizetype offset = 0; written && offset < bytes.size();) {
         const ssize_t n = ::write(fd, bytes.constData() + offset, static_cast<size_t>(bytes.size() - offset));
@@ -521,8 +534,13 @@ void WriteFileInPlace(const QString &fileName, const QByteArray &bytes) {
     if (!written) {
         if (created)
             ::unlink(path.constData());
-        throw FileError(QStringLiteral("Cannot create file %1").arg(fileName));
+        const QString message = QStringLiteral("Cannot create file %1").arg(fileName);
+        throw FileError(refusal ? message + QStringLiteral(": ") + qt_error_string(refusal) : message);
     }
+}
+
+SpaceReservation SetSpaceReservation(SpaceReservation reservation) {
+    return std::exchange(reserveSpace, reservation ? reservation : ReserveWithFallocate);
 }
 
 } // namespace orvela::packet

@@ -65,7 +65,12 @@ void WriteFileAtomically(const QString &fileName, const QByteArray &bytes);
 /// Writes the bytes into the file itself, creating it or replacing its content, so the file keeps its
 /// links and permissions and a folder the user may not write is no obstacle for a file he may. The
 /// space is claimed before the old content is touched: a full disk leaves the old file as it was.
-/// Throws FileError("Cannot create file %s").
+/// Throws FileError("Cannot create file %s"), with the system's reason when the space was refused.
 void WriteFileInPlace(const QString &fileName, const QByteArray &bytes);
+
+/// Reserves `length` bytes for an open file; 0 or the errno of the refusal.
+using SpaceReservation = int (*)(int fd, qint64 length);
+/// Test seam: replaces the reservation (nullptr: the file system's own); returns the one before.
+SpaceReservation SetSpaceReservation(SpaceReservation reservation);
 
 } // namespace orvela::packet

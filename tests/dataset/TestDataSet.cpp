@@ -239,6 +239,7 @@ class TestDataSet final : public QObject {
     void failedWriteKeepsOldFile();
     void vanishedFolder();
     void writeBackAfterDirectoryChange();
+    void blobSave_data();
     void blobSave();
     void fileBufferBeyondMemory();
     void fieldAccess();
@@ -1074,7 +1075,24 @@ void TestDataSet::writeBackAfterDirectoryChange() {
     QCOMPARE(VisibleIds(again), QList<int>{4});
 }
 
+void TestDataSet::blobSave_data() {
+    QTest::addColumn<int>("reservation"); // the file system's answer to a reservation; -1: its own
+    QTest::addColumn<QString>("reason");  // of the refusal; empty: written
+    QTest::newRow("reserved") << -1 << QString();
+    QTest::newRow("cannot reserve") << int(EOPNOTSUPP) << QString();
+    QTest::newRow("write-only emulation") << int(EBADF) << QString();
+    QTest::newRow("disk full") << int(ENOSPC) << qt_error_string(ENOSPC);
+    QTest::newRow("quota") << int(EDQUOT) << qt_error_string(EDQUOT);
+}
+
 void TestDataSet::blobSave() {
+    QFETCH(int, reservation);
+    QFETCH(QString, reason);
+    static int answer;
+    answer = reservation;
+    const auto previous =
+        packet::SetSpaceReservation(reservation < 0 ? nullptr : +[](int, qint64) { return answer; });
+    const auto restore = qScopeGuard([&] { packet::SetSpaceReservation(previous); });
     QByteArray every;
     for (int i = 0; i < 256; ++i)
         every.append(static_cast<char>(i));
@@ -1084,12 +1102,22 @@ void TestDataSet::blobSave() {
     ClientDataSet dataSet("DataOrvela");
     dataSet.LoadFromFile(CataloguePath(species));
     const QString target = dir_->filePath("clanek.rtf");
+    const QString fresh = dir_->filePath("novy.rtf");
     Write(target, QByteArray(1000, 'x')); // an old, longer file is replaced whole
-    dataSet.FieldByName("note").SaveToFile(target);
-    QCOMPARE(Read(target), every);
+    const auto save = [&](const QString &path) {
+        return MessageOf<FileError>([&] { dataSet.FieldByName("note").SaveToFile(path); });
+    };
+    if (reason.isEmpty()) {
+        QCOMPARE(save(target), QString("(no error)"));
+        QCOMPARE(Read(target), every);
+    } else {
+        QCOMPARE(save(target), "Cannot create file " + target + ": " + reason);
+        QCOMPARE(Read(target), QByteArray(1000, 'x'));
+        QCOMPARE(save(fresh), "Cannot create file " + fresh + ": " + reason);
+        QVERIFY(!QFile::exists(fresh));
+    }
     const QString nowhere = dir_->filePath("missing/clanek.rtf");
-    QCOMPARE(MessageOf<FileError>([&] { dataSet.FieldByName("NOTE").SaveToFile(nowhere); }),
-             "Cannot create file " + nowhere);
+    QCOMPARE(save(nowhere), "Cannot create file " + nowhere);
 }
 
 void TestDataSet::fileBufferBeyondMemory() {
