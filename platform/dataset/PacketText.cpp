@@ -431,6 +431,10 @@ bool IsTemporaryOf(const char *name, const QByteArray &prefix) {
     return tail[6] == '\0';
 }
 
+bool SameFile(const struct stat &a, const struct stat &b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
 /// Removes what writes killed before their rename left beside the target: regular files of exactly
 /// the temporary's name, our own, that no living writer holds locked.
 void RemoveStaleTemporaries(const QByteArray &path) {
@@ -447,8 +451,12 @@ void RemoveStaleTemporaries(const QByteArray &path) {
         if (fd < 0)
             continue;
         struct stat status {};
+        struct stat named {};
+        // Once locked, the name must still be the file that was opened: its writer may have renamed it
+        // away and a new temporary taken the name since.
         if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_uid == ::geteuid() &&
-            ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+            ::fstatat(::dirfd(dir), entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(status, named))
             ::unlinkat(::dirfd(dir), entry->d_name, 0);
         ::close(fd);
     }
@@ -468,12 +476,26 @@ void WriteFileAtomically(const QString &fileName, const QByteArray &bytes) {
 
     RemoveStaleTemporaries(path);
     // Every step is checked by hand: a short write (full disk, size limit) must never pass for success.
-    QByteArray temporary = path + kTemporaryInfix + "XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
+    // The temporary is locked from its creation through the rename, so that no other write takes it for
+    // one left by a killed write. Another write's clean-up may still get to it before the lock does; then
+    // it is gone or going, and a new one is made.
+    QByteArray temporary;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temporary = path + kTemporaryInfix + "XXXXXX";
+        fd = ::mkstemp(temporary.data());
+        if (fd < 0)
+            fail();
+        struct stat opened {};
+        struct stat named {};
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &opened) != 0 ||
+            ::lstat(temporary.constData(), &named) != 0 || !SameFile(opened, named)) {
+            ::close(fd);
+            fd = -1;
+        }
+    }
     if (fd < 0)
         fail();
-    // Held until closed, so that no other write takes this temporary for one left by a killed write.
-    ::flock(fd, LOCK_EX | LOCK_NB);
     bool written = true;
     struct stat old {};
     if (::stat(path.constData(), &old) == 0) {
@@ -491,11 +513,14 @@ void WriteFileAtomically(const QString &fileName, const QByteArray &bytes) {
         p += written ? n : 0;
     }
     written = ::fsync(fd) == 0 && written;
-    written = ::close(fd) == 0 && written;
-    if (!written || ::rename(temporary.constData(), path.constData()) != 0) {
+    written = written && ::rename(temporary.constData(), path.constData()) == 0;
+    if (!written)
         ::unlink(temporary.constData());
+    // Closing is what releases the lock, so it comes after the rename; what the rename moved is on disk
+    // already.
+    ::close(fd);
+    if (!written)
         fail();
-    }
 }
 
 void WriteFileInPlace(const QString &fileName, const QByteArray &bytes) {

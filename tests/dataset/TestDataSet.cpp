@@ -18,6 +18,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysinfo.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace orvela;
@@ -239,6 +240,7 @@ class TestDataSet final : public QObject {
     void failedWriteKeepsOldFile();
     void vanishedFolder();
     void writeBackAfterDirectoryChange();
+    void concurrentWriteBacks();
     void blobSave_data();
     void blobSave();
     void fileBufferBeyondMemory();
@@ -1073,6 +1075,44 @@ void TestDataSet::writeBackAfterDirectoryChange() {
     again.SetFilter("FILTR=true");
     again.SetFiltered(true);
     QCOMPARE(VisibleIds(again), QList<int>{4});
+}
+
+void TestDataSet::concurrentWriteBacks() {
+    // Copies of the program sharing one catalogue, each writing back again and again: none may take
+    // another's temporary for a stale one, and every read finds a whole catalogue.
+    const QString path = CataloguePath();
+    std::vector<pid_t> copies;
+    for (int copy = 0; copy < 6; ++copy) {
+        const pid_t pid = ::fork();
+        QVERIFY(pid >= 0);
+        if (pid > 0) {
+            copies.push_back(pid);
+            continue;
+        }
+        int failures = 0;
+        for (int round = 0; round < 60; ++round) {
+            try {
+                ClientDataSet dataSet("DataOrvela");
+                dataSet.SetFileName(path);
+                dataSet.LoadFromFile(path);
+                MarkAll(dataSet, {1 + (copy + round) % 5});
+                dataSet.Close();
+            } catch (const Error &) {
+                ++failures;
+            }
+        }
+        ::_exit(failures);
+    }
+    for (const pid_t pid : copies) {
+        int status = 0;
+        QCOMPARE(::waitpid(pid, &status, 0), pid);
+        QVERIFY(WIFEXITED(status));
+        QCOMPARE(WEXITSTATUS(status), 0);
+    }
+    ClientDataSet again("DataOrvela");
+    again.LoadFromFile(path);
+    QCOMPARE(again.RecordCount(), 5);
+    QCOMPARE(QDir(dir_->path()).entryList(QDir::Files), QStringList{"Orvela.xml"});
 }
 
 void TestDataSet::blobSave_data() {
