@@ -1,6 +1,7 @@
 #include "browser/About.h"
 
 #include "browser/ShowHelpContext.h"
+#include "platform/dialogs/CentreOnScreen.h"
 #include "platform/dialogs/Dialogs.h"
 #include "ui_About.h"
 

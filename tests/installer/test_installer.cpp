@@ -1,11 +1,11 @@
 #include "installer/Instal.h"
+#include "platform/dialogs/CentreOnScreen.h"
 #include "platform/dialogs/Dialogs.h"
 #include "platform/shell/Desktop.h"
 #include "platform/shell/Drive.h"
 #include "platform/shell/FolderTree.h"
 #include "tests/shell/ShellFixtures.h"
 
-#include <QGuiApplication>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
@@ -46,6 +46,8 @@ private slots:
     void init();
     void cleanup();
     void windowFacts();
+    void centredByFrame_data();
+    void centredByFrame();
     void targetDisplay_data();
     void targetDisplay();
     void openingStartsAtComputer();
@@ -110,9 +112,8 @@ void TestInstaller::windowFacts()
     QCOMPARE(form->Label1->geometry(), QRect(10, 309, form->Label1->sizeHint().width(), 16));
     QCOMPARE(NextTabStop(form->Tree), static_cast<QWidget*>(form->Button1));
     QCOMPARE(NextTabStop(form->Button1), static_cast<QWidget*>(form->Button2));
-    // Window frames differ between platforms; the client area is centred up to their width.
-    const QPoint screenCentre = QGuiApplication::primaryScreen()->availableGeometry().center();
-    QVERIFY((form->geometry().center() - screenCentre).manhattanLength() <= 10);
+    const QPoint screenCentre = form->screen()->availableGeometry().center();
+    QVERIFY((form->frameGeometry().center() - screenCentre).manhattanLength() <= 1);
 
     // No default button: Enter in the tree or on "Nainstaluj" starts nothing.
     form->Tree->SetPath(targets_->path());
@@ -122,6 +123,26 @@ void TestInstaller::windowFacts()
     QTest::keyClick(form->Button1, Qt::Key_Return);
     QVERIFY(script.shown.isEmpty());
     QVERIFY(form->isVisible());
+}
+
+void TestInstaller::centredByFrame_data()
+{
+    QTest::addColumn<QMargins>("frame");
+    QTest::newRow("no frame") << QMargins();
+    QTest::newRow("title bar") << QMargins(1, 20, 1, 1);
+    QTest::newRow("uneven, odd") << QMargins(4, 31, 7, 2);
+}
+
+void TestInstaller::centredByFrame()
+{
+    // The whole window, frame included, has as much room above as below and left as right.
+    QFETCH(QMargins, frame);
+    const QRect area(0, 24, 1280, 1000);
+    const QRect client = dialogs::CentredByFrame(QSize(426, 379), frame, area);
+    QCOMPARE(client.size(), QSize(426, 379));
+    const QRect whole = client.marginsAdded(frame);
+    QVERIFY(qAbs((whole.left() - area.left()) - (area.right() - whole.right())) <= 1);
+    QVERIFY(qAbs((whole.top() - area.top()) - (area.bottom() - whole.bottom())) <= 1);
 }
 
 void TestInstaller::targetDisplay_data()
