@@ -134,7 +134,8 @@ void TForm2::Button1Click()
     const QString installFolder = InstallFolder(chosen);
     // An existing install folder may be another file system mounted there.
     const QString targetDisk = QFileInfo(installFolder).isDir() ? installFolder : chosen;
-    // Everything that will be copied, at its full 64-bit size, each file in the whole blocks it takes.
+    // Everything that will be copied, at its full 64-bit size, in the whole blocks that its files and
+    // folders take, the install folder included.
     const qint64 required = shell::FolderContentSize(ProgramDir, shell::BlockSize(targetDisk));
     QDir::setCurrent(ProgramDir);
     const qint64 free = shell::FreeSpace(targetDisk);

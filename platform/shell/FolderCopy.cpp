@@ -277,9 +277,11 @@ private:
 
 qint64 FolderContentSize(const QString& folder, qint64 blockSize)
 {
-    qint64 size = 0;
+    if (!QFileInfo(folder).isDir())
+        return 0;
+    qint64 size = blockSize;
     for (const Entry& entry : CollectTree(folder))
-        size += (entry.size + blockSize - 1) / blockSize * blockSize;
+        size += entry.isFolder ? blockSize : (entry.size + blockSize - 1) / blockSize * blockSize;
     return size;
 }
 

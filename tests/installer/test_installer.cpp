@@ -27,6 +27,7 @@ const QString kConfirmText = QStringLiteral("Opravdu chcete nainstalovat Orvela 
 const QString kNoSpace = QStringLiteral("Na cílovém disku není dost volného místa!");
 constexpr qint64 kUnreadable = -1000; // free space the probe reports as unreadable
 constexpr qint64 kByteTotal = -2000;  // free space that holds the files' bytes but not their whole blocks
+constexpr qint64 kFileBlocks = -3000; // free space that holds the files' blocks but not the folders' ones
 
 void DeleteClosed() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
@@ -194,6 +195,7 @@ void TestInstaller::stops_data()
         << "gone" << qint64(0) << QStringList{"Cílový disk je nedostupný!"} << false;
     QTest::newRow("one byte short") << "t" << qint64(-1) << QStringList{kNoSpace} << true;
     QTest::newRow("bytes fit, blocks do not") << "t" << kByteTotal << QStringList{kNoSpace} << true;
+    QTest::newRow("files fit, folders do not") << "t" << kFileBlocks << QStringList{kNoSpace} << true;
     QTest::newRow("free space unreadable") << "t" << kUnreadable << QStringList{kNoSpace} << true;
     QTest::newRow("exactly enough, then No") << "t" << qint64(0) << QStringList{kConfirmText} << true;
 }
@@ -202,11 +204,16 @@ void TestInstaller::stops()
 {
     QFETCH(QString, selection);
     QFETCH(qint64, spare);
-    const qint64 required = shell::FolderContentSize(programDir_->path(), shell::BlockSize(targets_->path()));
+    const qint64 block = shell::BlockSize(targets_->path());
+    const qint64 required = shell::FolderContentSize(programDir_->path(), block);
     const qint64 bytes = shell::FolderContentSize(programDir_->path());
-    QVERIFY(bytes < required);
+    // The folders the copy makes: the install folder and the five of the program folder.
+    const qint64 fileBlocks = required - 6 * block;
+    QVERIFY(bytes < fileBlocks);
     shell::SetFreeSpaceProbe([=](const QString&) {
-        return spare == kUnreadable ? -1 : spare == kByteTotal ? bytes : required + spare;
+        if (spare == kUnreadable)
+            return qint64(-1);
+        return spare == kByteTotal ? bytes : spare == kFileBlocks ? fileBlocks : required + spare;
     });
     const QString folder = targets_->filePath(selection);
     QDir().mkpath(folder);
