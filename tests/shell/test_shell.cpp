@@ -131,7 +131,7 @@ void TestShell::cancelKeepsWholeFilesOnly()
 
 void TestShell::writeFailureLeavesNoTruncatedFile()
 {
-    // A file-size limit makes writes fail part-way, as a full disk does.
+    // A file-size limit makes writes fail part-way, as a full disk does; the process is not killed for it.
     QTemporaryDir source, target;
     WriteFile(source.filePath("a.txt"), "small");
     WriteFile(source.filePath("b.bin"), QByteArray(64 * 1024, 'x'));
@@ -145,7 +145,7 @@ void TestShell::writeFailureLeavesNoTruncatedFile()
         for (const QWidget* window : QApplication::topLevelWidgets())
             progressShown |= qobject_cast<const QProgressDialog*>(window) && window->isVisible();
     };
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_DFL);
     rlimit old{};
     getrlimit(RLIMIT_FSIZE, &old);
     rlimit limited = old;
