@@ -1,4 +1,5 @@
 #include "platform/dialogs/Dialogs.h"
+#include "platform/dialogs/OpenUrl.h"
 #include "platform/shell/Desktop.h"
 #include "platform/shell/Drive.h"
 #include "platform/shell/FolderCopy.h"
@@ -6,6 +7,7 @@
 #include "tests/shell/ShellFixtures.h"
 
 #include <QApplication>
+#include <QMenu>
 #include <QProgressDialog>
 #include <QTemporaryDir>
 #include <QTest>
@@ -248,7 +250,19 @@ void TestShell::folderTreeSelection()
     tree.OnChange = [&] { seen << tree.Path(); };
     QTest::keyClick(tree.viewport(), Qt::Key_Down);
     const QRect b = tree.visualRect(tree.model()->index(1, 0, tree.currentIndex().parent()));
-    QTest::mouseClick(tree.viewport(), Qt::RightButton, {}, b.center());
+    // A right click offers the folder under the pointer, and opening it leaves the selection.
+    QList<QUrl> opened;
+    dialogs::SetUrlOpener([&opened](const QUrl& url) { opened << url; });
+    // Through the window, which turns the right button into the context menu request.
+    QTest::mouseClick(tree.windowHandle(), Qt::RightButton, {}, tree.viewport()->mapTo(&tree, b.center()));
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    QVERIFY(menu);
+    QCOMPARE(menu->actions().size(), 1);
+    QCOMPARE(menu->actions()[0]->text(), QString("Otevřít"));
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(menu->actions()[0]).center());
+    dialogs::SetUrlOpener({});
+    QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(dir.filePath("b"))});
+    QVERIFY(!QApplication::activePopupWidget());
     QCOMPARE(seen, QStringList{dir.filePath("a")});
     QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, b.center());
     QCOMPARE(seen, (QStringList{dir.filePath("a"), dir.filePath("b")}));
