@@ -1,10 +1,11 @@
 #include "browser/About.h"
 
 #include "browser/ShowHelpContext.h"
+#include "platform/dialogs/CentreOnScreen.h"
 #include "platform/dialogs/Dialogs.h"
+#include "platform/dialogs/OpenUrl.h"
 #include "ui_About.h"
 
-#include <QDesktopServices>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QUrl>
@@ -14,21 +15,6 @@ namespace orvela {
 TAboutBox* AboutBox = nullptr;
 
 namespace {
-
-std::function<void(const QUrl&)>& UrlOpener()
-{
-    static std::function<void(const QUrl&)> opener;
-    return opener;
-}
-
-/// Whether a link opens is the desktop's business: nothing is reported either way.
-void OpenUrl(const QUrl& url)
-{
-    if (UrlOpener())
-        UrlOpener()(url);
-    else
-        QDesktopServices::openUrl(url);
-}
 
 QFont ArialFont(int pixelSize, bool bold = false)
 {
@@ -57,20 +43,15 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui:
 
 TAboutBox::~TAboutBox() = default;
 
-void TAboutBox::SetUrlOpener(std::function<void(const QUrl&)> opener)
-{
-    UrlOpener() = std::move(opener);
-}
-
 void TAboutBox::Label2Click()
 {
     // The label shows exactly the address it opens.
-    OpenUrl(QUrl(ui->Label2->text()));
+    dialogs::OpenUrl(QUrl(ui->Label2->text()));
 }
 
 void TAboutBox::Label3Click()
 {
-    OpenUrl(QUrl(QStringLiteral("mailto:") + ui->Label3->text() + QStringLiteral("?subject=Orvela")));
+    dialogs::OpenUrl(QUrl(QStringLiteral("mailto:") + ui->Label3->text() + QStringLiteral("?subject=Orvela")));
 }
 
 void TAboutBox::Button1Click()

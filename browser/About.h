@@ -2,10 +2,7 @@
 
 #include <QDialog>
 
-#include <functional>
 #include <memory>
-
-class QUrl;
 
 namespace Ui {
 class TAboutBox;
@@ -21,10 +18,6 @@ class TAboutBox final : public QDialog {
 public:
     explicit TAboutBox(QWidget* parent = nullptr);
     ~TAboutBox() override;
-
-    /// Hands a link to the desktop; tests install their own to record what would be opened.
-    /// An empty function puts the desktop back.
-    static void SetUrlOpener(std::function<void(const QUrl&)> opener);
 
     void Label2Click();
     void Label3Click();

@@ -4,6 +4,7 @@
 #include "browser/ShowHelpContext.h"
 #include "browser/Unit1.h"
 #include "platform/dataset/ClientDataSet.h"
+#include "platform/dialogs/CentreOnScreen.h"
 #include "platform/dialogs/Dialogs.h"
 
 #include <QAction>

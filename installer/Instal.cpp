@@ -1,5 +1,6 @@
 #include "installer/Instal.h"
 
+#include "platform/dialogs/CentreOnScreen.h"
 #include "platform/dialogs/Dialogs.h"
 #include "platform/shell/Desktop.h"
 #include "platform/shell/Drive.h"
@@ -10,8 +11,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QGuiApplication>
-#include <QScreen>
 
 namespace orvela {
 
@@ -103,10 +102,6 @@ TForm2::TForm2(QWidget* owner) : QDialog(owner), ui_(std::make_unique<Ui::TForm2
     PaintBackground(Label1, Qt::yellow);
     Tree->setFocus();
 
-    const QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
-    if (screen)
-        move(screen->availableGeometry().center() - rect().center());
-
     Tree->OnChange = [this] { dialogs::Guard([this] { TreeChange(); }); };
     connect(Button1, &QPushButton::clicked, this, dialogs::Guarded([this] { Button1Click(); }));
     connect(Button2, &QPushButton::clicked, this, dialogs::Guarded([this] { Button2Click(); }));
@@ -139,7 +134,8 @@ void TForm2::Button1Click()
     const QString installFolder = InstallFolder(chosen);
     // An existing install folder may be another file system mounted there.
     const QString targetDisk = QFileInfo(installFolder).isDir() ? installFolder : chosen;
-    // Everything that will be copied, at its full 64-bit size, each file in the whole blocks it takes.
+    // Everything that will be copied, at its full 64-bit size, in the whole blocks that its files and
+    // folders take, the install folder included.
     const qint64 required = shell::FolderContentSize(ProgramDir, shell::BlockSize(targetDisk));
     QDir::setCurrent(ProgramDir);
     const qint64 free = shell::FreeSpace(targetDisk);
@@ -171,6 +167,12 @@ void TForm2::FormClose()
 {
     // The medium may be gone by now; the dialog closes all the same.
     QDir::setCurrent(ProgramDir);
+}
+
+void TForm2::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    dialogs::CentreOnScreen(*this);
 }
 
 void TForm2::done(int result)

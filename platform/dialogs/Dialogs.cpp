@@ -9,7 +9,6 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QScreen>
 #include <QTranslator>
 
 namespace orvela::dialogs {
@@ -124,16 +123,6 @@ MessageButton Confirm(const QString& text)
     box.setEscapeButton(QMessageBox::No);
     // Only Yes goes on: a box closed from its title bar answers No.
     return box.exec() == QMessageBox::Yes ? MessageButton::Yes : MessageButton::No;
-}
-
-void CentreOnScreen(QWidget& window)
-{
-    const QScreen* screen = window.screen();
-    if (!screen)
-        return;
-    QRect frame = window.frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    window.move(frame.topLeft());
 }
 
 bool SaveDialog::Execute(QWidget* parent)

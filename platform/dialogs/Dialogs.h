@@ -42,9 +42,6 @@ enum class MessageButton { Yes, No, Ok, Cancel };
 /// Confirmation box "Confirm" with Yes (the default) and No; a box closed from its title bar is No.
 MessageButton Confirm(const QString& text);
 
-/// Places a window in the middle of its screen's work area (called as it is shown).
-void CentreOnScreen(QWidget& window);
-
 /// The save dialog: one file type, no overwrite question; it proposes the path chosen last.
 class SaveDialog final {
 public:

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QSet>
+#include <csignal>
 #include <filesystem>
 #include <optional>
 
@@ -277,9 +278,11 @@ private:
 
 qint64 FolderContentSize(const QString& folder, qint64 blockSize)
 {
-    qint64 size = 0;
+    if (!QFileInfo(folder).isDir())
+        return 0;
+    qint64 size = blockSize;
     for (const Entry& entry : CollectTree(folder))
-        size += (entry.size + blockSize - 1) / blockSize * blockSize;
+        size += entry.isFolder ? blockSize : (entry.size + blockSize - 1) / blockSize * blockSize;
     return size;
 }
 
@@ -304,7 +307,12 @@ CopyResult CopyFolderContents(const QString& source, const QString& target, QWid
                                .arg(source, target));
         return CopyResult::Failed;
     }
-    return Copier(source, target, parent).Run();
+    // Past a file-size limit the system ends the process unless the signal is ignored; ignored, the
+    // write fails and is reported like any other.
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    const CopyResult result = Copier(source, target, parent).Run();
+    std::signal(SIGXFSZ, previous);
+    return result;
 }
 
 void SetReplaceQuestion(std::function<ReplaceAnswer(const QString&)> question)

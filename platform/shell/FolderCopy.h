@@ -15,8 +15,9 @@ enum class ReplaceAnswer { Yes, YesToAll, No, NoToAll, Cancel };
 /// How a copy ended. Only Done means that everything was copied.
 enum class CopyResult { Done, Cancelled, Failed };
 
-/// Total size in bytes of every file in the folder and all its sub-folders (0 for a missing folder),
-/// each file rounded up to whole blocks of `blockSize` bytes, as a file system allots its space.
+/// Space a copy of the folder takes on a file system with blocks of `blockSize` bytes, as that file
+/// system allots it: every file in the folder and its sub-folders rounded up to whole blocks, and one
+/// block for the folder itself and for each sub-folder (0 for a missing folder).
 qint64 FolderContentSize(const QString& folder, qint64 blockSize = 1);
 
 /// True when `path` is `folder` itself or lies inside it; symbolic links are resolved first.

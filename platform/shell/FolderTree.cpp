@@ -1,14 +1,19 @@
 #include "platform/shell/FolderTree.h"
 
+#include "platform/dialogs/OpenUrl.h"
+
 #include <QApplication>
 #include <QCollator>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QDirIterator>
 #include <QFileIconProvider>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QSignalBlocker>
 #include <QStandardItemModel>
 #include <QStorageInfo>
+#include <QUrl>
 #include <algorithm>
 
 namespace orvela::shell {
@@ -217,6 +222,20 @@ bool FolderTree::SetPath(const QString& path)
     setCurrentIndex(current);
     scrollTo(current);
     return true;
+}
+
+void FolderTree::contextMenuEvent(QContextMenuEvent* event)
+{
+    const QModelIndex item = event->reason() == QContextMenuEvent::Mouse ? indexAt(event->pos()) : currentIndex();
+    const QString path = item.data(kPathRole).toString();
+    if (path.isEmpty())
+        return; // the computer item is no folder
+    // Shown without waiting for it, so the dialog's own event loop goes on meanwhile.
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addAction(QStringLiteral("Otevřít"), menu, [path] { dialogs::OpenUrl(QUrl::fromLocalFile(path)); });
+    menu->popup(event->reason() == QContextMenuEvent::Mouse ? event->globalPos()
+                                                            : viewport()->mapToGlobal(visualRect(item).center()));
 }
 
 void FolderTree::mousePressEvent(QMouseEvent* event)

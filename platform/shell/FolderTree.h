@@ -8,7 +8,8 @@ namespace orvela::shell {
 /// A tree of the computer's folders under one root item for the computer itself: its children are
 /// the mounted volumes and the home folder, then folders only (no files, no hidden folders), each
 /// level read when it is first expanded and sorted as a file manager sorts. The file system is not
-/// watched. A right click does not move the selection.
+/// watched. A right click does not move the selection; it offers the folder under the pointer in a
+/// context menu, whose "Otevřít" opens it in the desktop's file manager.
 class FolderTree final : public QTreeView {
     Q_OBJECT
 
@@ -30,6 +31,7 @@ public:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 };
 
 } // namespace orvela::shell

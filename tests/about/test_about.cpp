@@ -1,6 +1,7 @@
 #include "browser/About.h"
 #include "browser/Icons.h"
 #include "platform/dialogs/Dialogs.h"
+#include "platform/dialogs/OpenUrl.h"
 #include "platform/help/Help.h"
 
 #include <QApplication>
@@ -90,13 +91,13 @@ private slots:
         help::SetHandler([this](QWidget* caller, const QString& fileName, int context) {
             helpCalls.push_back({caller, fileName, context});
         });
-        TAboutBox::SetUrlOpener([this](const QUrl& url) { openedUrls << url.toString(); });
+        dialogs::SetUrlOpener([this](const QUrl& url) { openedUrls << url.toString(); });
     }
 
     void cleanup()
     {
         help::SetHandler({});
-        TAboutBox::SetUrlOpener({});
+        dialogs::SetUrlOpener({});
     }
 
     void closingAndHelp_data()

@@ -1,11 +1,11 @@
 #include "installer/Instal.h"
+#include "platform/dialogs/CentreOnScreen.h"
 #include "platform/dialogs/Dialogs.h"
 #include "platform/shell/Desktop.h"
 #include "platform/shell/Drive.h"
 #include "platform/shell/FolderTree.h"
 #include "tests/shell/ShellFixtures.h"
 
-#include <QGuiApplication>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
@@ -27,6 +27,7 @@ const QString kConfirmText = QStringLiteral("Opravdu chcete nainstalovat Orvela 
 const QString kNoSpace = QStringLiteral("Na cílovém disku není dost volného místa!");
 constexpr qint64 kUnreadable = -1000; // free space the probe reports as unreadable
 constexpr qint64 kByteTotal = -2000;  // free space that holds the files' bytes but not their whole blocks
+constexpr qint64 kFileBlocks = -3000; // free space that holds the files' blocks but not the folders' ones
 
 void DeleteClosed() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
@@ -46,6 +47,8 @@ private slots:
     void init();
     void cleanup();
     void windowFacts();
+    void centredByFrame_data();
+    void centredByFrame();
     void targetDisplay_data();
     void targetDisplay();
     void openingStartsAtComputer();
@@ -110,9 +113,8 @@ void TestInstaller::windowFacts()
     QCOMPARE(form->Label1->geometry(), QRect(10, 309, form->Label1->sizeHint().width(), 16));
     QCOMPARE(NextTabStop(form->Tree), static_cast<QWidget*>(form->Button1));
     QCOMPARE(NextTabStop(form->Button1), static_cast<QWidget*>(form->Button2));
-    // Window frames differ between platforms; the client area is centred up to their width.
-    const QPoint screenCentre = QGuiApplication::primaryScreen()->availableGeometry().center();
-    QVERIFY((form->geometry().center() - screenCentre).manhattanLength() <= 10);
+    const QPoint screenCentre = form->screen()->availableGeometry().center();
+    QVERIFY((form->frameGeometry().center() - screenCentre).manhattanLength() <= 1);
 
     // No default button: Enter in the tree or on "Nainstaluj" starts nothing.
     form->Tree->SetPath(targets_->path());
@@ -122,6 +124,26 @@ void TestInstaller::windowFacts()
     QTest::keyClick(form->Button1, Qt::Key_Return);
     QVERIFY(script.shown.isEmpty());
     QVERIFY(form->isVisible());
+}
+
+void TestInstaller::centredByFrame_data()
+{
+    QTest::addColumn<QMargins>("frame");
+    QTest::newRow("no frame") << QMargins();
+    QTest::newRow("title bar") << QMargins(1, 20, 1, 1);
+    QTest::newRow("uneven, odd") << QMargins(4, 31, 7, 2);
+}
+
+void TestInstaller::centredByFrame()
+{
+    // The whole window, frame included, has as much room above as below and left as right.
+    QFETCH(QMargins, frame);
+    const QRect area(0, 24, 1280, 1000);
+    const QRect client = dialogs::CentredByFrame(QSize(426, 379), frame, area);
+    QCOMPARE(client.size(), QSize(426, 379));
+    const QRect whole = client.marginsAdded(frame);
+    QVERIFY(qAbs((whole.left() - area.left()) - (area.right() - whole.right())) <= 1);
+    QVERIFY(qAbs((whole.top() - area.top()) - (area.bottom() - whole.bottom())) <= 1);
 }
 
 void TestInstaller::targetDisplay_data()
@@ -173,6 +195,7 @@ void TestInstaller::stops_data()
         << "gone" << qint64(0) << QStringList{"Cílový disk je nedostupný!"} << false;
     QTest::newRow("one byte short") << "t" << qint64(-1) << QStringList{kNoSpace} << true;
     QTest::newRow("bytes fit, blocks do not") << "t" << kByteTotal << QStringList{kNoSpace} << true;
+    QTest::newRow("files fit, folders do not") << "t" << kFileBlocks << QStringList{kNoSpace} << true;
     QTest::newRow("free space unreadable") << "t" << kUnreadable << QStringList{kNoSpace} << true;
     QTest::newRow("exactly enough, then No") << "t" << qint64(0) << QStringList{kConfirmText} << true;
 }
@@ -181,11 +204,16 @@ void TestInstaller::stops()
 {
     QFETCH(QString, selection);
     QFETCH(qint64, spare);
-    const qint64 required = shell::FolderContentSize(programDir_->path(), shell::BlockSize(targets_->path()));
+    const qint64 block = shell::BlockSize(targets_->path());
+    const qint64 required = shell::FolderContentSize(programDir_->path(), block);
     const qint64 bytes = shell::FolderContentSize(programDir_->path());
-    QVERIFY(bytes < required);
+    // The folders the copy makes: the install folder and the five of the program folder.
+    const qint64 fileBlocks = required - 6 * block;
+    QVERIFY(bytes < fileBlocks);
     shell::SetFreeSpaceProbe([=](const QString&) {
-        return spare == kUnreadable ? -1 : spare == kByteTotal ? bytes : required + spare;
+        if (spare == kUnreadable)
+            return qint64(-1);
+        return spare == kByteTotal ? bytes : spare == kFileBlocks ? fileBlocks : required + spare;
     });
     const QString folder = targets_->filePath(selection);
     QDir().mkpath(folder);

@@ -1,4 +1,5 @@
 #include "platform/dialogs/Dialogs.h"
+#include "platform/dialogs/OpenUrl.h"
 #include "platform/shell/Desktop.h"
 #include "platform/shell/Drive.h"
 #include "platform/shell/FolderCopy.h"
@@ -6,6 +7,7 @@
 #include "tests/shell/ShellFixtures.h"
 
 #include <QApplication>
+#include <QMenu>
 #include <QProgressDialog>
 #include <QTemporaryDir>
 #include <QTest>
@@ -56,8 +58,10 @@ void TestShell::copyReproducesTree()
 {
     QTemporaryDir source, target;
     MakeProgramTree(source.path());
-    QCOMPARE(FolderContentSize(source.path()), qint64(10 + 7 + 62 + 1 + 3000 + 5000 + 5));
-    QCOMPARE(FolderContentSize(source.path(), 4096), qint64((1 + 1 + 1 + 1 + 1 + 2 + 1) * 4096));
+    // Each folder takes a block: the copy's own folder and the five inside it.
+    QCOMPARE(FolderContentSize(source.path()), qint64(10 + 7 + 62 + 1 + 3000 + 5000 + 5 + 6));
+    QCOMPARE(FolderContentSize(source.path(), 4096), qint64((1 + 1 + 1 + 1 + 1 + 2 + 1 + 6) * 4096));
+    QCOMPARE(FolderContentSize(source.filePath("missing"), 4096), qint64(0));
     dialogs::Script script;
     const QString into = target.filePath("a/b/Orvela");
     QCOMPARE(CopyFolderContents(source.path(), into, nullptr), CopyResult::Done);
@@ -129,7 +133,7 @@ void TestShell::cancelKeepsWholeFilesOnly()
 
 void TestShell::writeFailureLeavesNoTruncatedFile()
 {
-    // A file-size limit makes writes fail part-way, as a full disk does.
+    // A file-size limit makes writes fail part-way, as a full disk does; the process is not killed for it.
     QTemporaryDir source, target;
     WriteFile(source.filePath("a.txt"), "small");
     WriteFile(source.filePath("b.bin"), QByteArray(64 * 1024, 'x'));
@@ -143,7 +147,7 @@ void TestShell::writeFailureLeavesNoTruncatedFile()
         for (const QWidget* window : QApplication::topLevelWidgets())
             progressShown |= qobject_cast<const QProgressDialog*>(window) && window->isVisible();
     };
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_DFL);
     rlimit old{};
     getrlimit(RLIMIT_FSIZE, &old);
     rlimit limited = old;
@@ -246,7 +250,19 @@ void TestShell::folderTreeSelection()
     tree.OnChange = [&] { seen << tree.Path(); };
     QTest::keyClick(tree.viewport(), Qt::Key_Down);
     const QRect b = tree.visualRect(tree.model()->index(1, 0, tree.currentIndex().parent()));
-    QTest::mouseClick(tree.viewport(), Qt::RightButton, {}, b.center());
+    // A right click offers the folder under the pointer, and opening it leaves the selection.
+    QList<QUrl> opened;
+    dialogs::SetUrlOpener([&opened](const QUrl& url) { opened << url; });
+    // Through the window, which turns the right button into the context menu request.
+    QTest::mouseClick(tree.windowHandle(), Qt::RightButton, {}, tree.viewport()->mapTo(&tree, b.center()));
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    QVERIFY(menu);
+    QCOMPARE(menu->actions().size(), 1);
+    QCOMPARE(menu->actions()[0]->text(), QString("Otevřít"));
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(menu->actions()[0]).center());
+    dialogs::SetUrlOpener({});
+    QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(dir.filePath("b"))});
+    QVERIFY(!QApplication::activePopupWidget());
     QCOMPARE(seen, QStringList{dir.filePath("a")});
     QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, b.center());
     QCOMPARE(seen, (QStringList{dir.filePath("a"), dir.filePath("b")}));
