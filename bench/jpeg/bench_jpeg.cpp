@@ -1,10 +1,13 @@
 // Drawing a 1600 x 1200 photo fitted into a window of about 800 x 600: the first draw (load and decode)
-// and a repeated draw at the same size; decoding at each DCT scale for comparison.
+// and a repeated draw at the same size; decoding at each DCT scale for comparison; and what a photo whose
+// data is followed by gigabytes of other bytes costs to draw.
 
 #include "platform/jpeg/JpegImage.h"
 #include "platform/jpeg/WriteJpeg.h"
 
+#include <QFile>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
@@ -12,7 +15,7 @@ namespace {
 
 /// A 1600 x 1200 picture: smooth light, with fine grain for a photograph (grain 1) or without it for a
 /// drawing like the sample photos (grain 0); the grain decides how much of the file is picture data.
-QByteArray MakePhoto(bool grain, QSize size = QSize(1600, 1200))
+QByteArray MakePhoto(bool grain, QSize size = QSize(1600, 1200), bool progressive = false)
 {
     QImage image(size, QImage::Format_RGB32);
     QRandomGenerator random(7);
@@ -24,7 +27,9 @@ QByteArray MakePhoto(bool grain, QSize size = QSize(1600, 1200))
                 qBound(0, ((x * y) >> 12) % 256 + noise, 255));
         }
     }
-    return orvela::EncodeJpeg(image);
+    orvela::JpegWriteOptions options;
+    options.progressive = progressive;
+    return orvela::EncodeJpeg(image, options);
 }
 
 const QByteArray& Photo(benchmark::State& state)
@@ -115,8 +120,45 @@ void LargeFullDecode(benchmark::State& state)
     }
 }
 
+/// Bytes this process has read from files so far.
+double BytesRead()
+{
+    QFile io(QStringLiteral("/proc/self/io"));
+    if (!io.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : io.readAll().split('\n')) {
+        if (line.startsWith("rchar:"))
+            return line.mid(6).trimmed().toDouble();
+    }
+    return 0;
+}
+
+/// The grainy photo without its end marker, followed by 3 GB of zero bytes (a sparse file: no disk used),
+/// loaded and drawn fitted; read_MB is what each draw read.
+void TailAfterData(benchmark::State& state)
+{
+    const QByteArray data = MakePhoto(true, QSize(1600, 1200), state.range(0) != 0).chopped(2);
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("photo.jpg"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.resize(data.size() + (3LL << 30))) {
+        state.SkipWithError("cannot write the photo");
+        return;
+    }
+    file.close();
+    const double before = BytesRead();
+    for (auto _ : state) {
+        orvela::JpegImage picture;
+        picture.LoadFromFile(path);
+        benchmark::DoNotOptimize(picture.Render(kFitted));
+    }
+    state.counters["data_kB"] = double(data.size()) / 1024;
+    state.counters["read_MB"] = benchmark::Counter((BytesRead() - before) / 1e6, benchmark::Counter::kAvgIterations);
+}
+
 } // namespace
 
+BENCHMARK(TailAfterData)->ArgName("progressive")->DenseRange(0, 1)->Unit(benchmark::kMillisecond);
 BENCHMARK(LargeFitted)->Name("Large6000x4000/fitted600x400")->Unit(benchmark::kMillisecond);
 BENCHMARK(LargeFullDecode)->Name("Large6000x4000/fullDecode")->Unit(benchmark::kMillisecond);
 // The first argument: 0 a drawn picture, 1 a grainy photograph.

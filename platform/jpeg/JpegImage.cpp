@@ -33,6 +33,23 @@ struct Source {
     }
     Source(const Source&) = delete;
     Source& operator=(const Source&) = delete;
+
+    /// Up to `wanted` bytes from `offset`: read from the file into `buffer`, or pointed at in memory.
+    /// Returns how many; 0 at the end, -1 when the file cannot be read.
+    ssize_t Read(off_t offset, size_t wanted, JOCTET* buffer, const JOCTET*& bytes) const
+    {
+        if (descriptor < 0) {
+            const qint64 left = qMax<qint64>(0, data.size() - offset);
+            bytes = reinterpret_cast<const JOCTET*>(data.constData()) + qMin<qint64>(offset, data.size());
+            return ssize_t(qMin<qint64>(left, qint64(wanted)));
+        }
+        ssize_t got = 0;
+        do
+            got = ::pread(descriptor, buffer, wanted, offset);
+        while (got < 0 && errno == EINTR);
+        bytes = buffer;
+        return got;
+    }
 };
 
 } // namespace jpeg
@@ -49,60 +66,92 @@ int ScaledSide(int side, int scale)
     return int((qint64(side) * scale + 7) / 8);
 }
 
-/// Feeds the decoder from an open file, from its start, in small reads: only what the decoder asks for is
-/// read, and marker segments that it passes over are skipped without being read.
-struct FileReader {
+/// Feeds the decoder from the picture's data, from its start, a piece at a time: only what the decoder asks
+/// for is read, and marker segments that it passes over are skipped without being read.
+///
+/// Where the data ends early and other bytes follow, the decoder would look for its next marker through all
+/// of them, to the file's end. So from one step of its progress to the next (a row of blocks, or the markers
+/// before a scan) it may look at no more bytes than such a step can take; past that the data has ended.
+struct Reader {
     static constexpr size_t kChunk = 32 * 1024;
+    // More than any coded block takes: 64 coefficients of at most 32 bits, doubled by byte stuffing, is 512.
+    static constexpr off_t kMostBytesPerBlock = 1024;
 
     jpeg_source_mgr manager{}; // first, so libjpeg's pointer to it is a pointer to the reader
-    int descriptor = -1;
-    off_t offset = 0;
+    const jpeg::Source* source = nullptr;
+    off_t offset = 0;     // where the next read starts
+    off_t passedOver = 0; // bytes skipped, never looked at
+    off_t lookedAtProgress = 0; // LookedAt() at the decoder's last step of progress
+    bool ended = false; // once the data has ended, nothing more is read
     std::vector<JOCTET> buffer;
 
-    void Attach(jpeg_decompress_struct& info, int file)
+    void Attach(jpeg_decompress_struct& info, const jpeg::Source& data)
     {
-        descriptor = file;
-        buffer.resize(kChunk);
+        source = &data;
+        if (data.descriptor >= 0)
+            buffer.resize(kChunk);
         manager.init_source = [](j_decompress_ptr) {};
-        manager.fill_input_buffer = &FileReader::Fill;
-        manager.skip_input_data = &FileReader::Skip;
+        manager.fill_input_buffer = &Reader::Fill;
+        manager.skip_input_data = &Reader::Skip;
         manager.resync_to_restart = jpeg_resync_to_restart;
         manager.term_source = [](j_decompress_ptr) {};
         info.src = &manager;
     }
 
-    static FileReader& Of(j_decompress_ptr info) { return *reinterpret_cast<FileReader*>(info->src); }
+    static Reader& Of(j_decompress_ptr info) { return *reinterpret_cast<Reader*>(info->src); }
+
+    /// Bytes handed to the decoder and not skipped.
+    off_t LookedAt() const { return offset - passedOver - off_t(manager.bytes_in_buffer); }
+
+    void NoteProgress() { lookedAtProgress = LookedAt(); }
+
+    /// How many bytes the decoder's next step of progress may look at.
+    static off_t StepAllowance(const jpeg_decompress_struct& info)
+    {
+        // Before and between scans only marker segments are read: tables of a few hundred bytes.
+        if (info.input_iMCU_row >= info.total_iMCU_rows)
+            return off_t(kChunk);
+        off_t row = 0;
+        for (int component = 0; component < info.num_components; ++component) {
+            const jpeg_component_info& blocks = info.comp_info[component];
+            row += off_t(blocks.width_in_blocks) * blocks.v_samp_factor * kMostBytesPerBlock;
+        }
+        return qMax(row, off_t(kChunk));
+    }
 
     static boolean Fill(j_decompress_ptr info)
     {
-        FileReader& reader = Of(info);
-        ssize_t got = 0;
-        do
-            got = ::pread(reader.descriptor, reader.buffer.data(), reader.buffer.size(), reader.offset);
-        while (got < 0 && errno == EINTR);
+        Reader& reader = Of(info);
+        const off_t room = reader.lookedAtProgress + StepAllowance(*info) - reader.LookedAt();
+        const JOCTET* bytes = nullptr;
+        ssize_t got = reader.ended || room <= 0
+            ? 0
+            : reader.source->Read(reader.offset, size_t(qMin<off_t>(room, off_t(kChunk))), reader.buffer.data(), bytes);
         if (got < 0)
             ERREXIT(info, JERR_FILE_READ);
         if (got == 0 && reader.offset == 0)
             ERREXIT(info, JERR_INPUT_EMPTY);
         if (got == 0) {
             // As libjpeg's own sources do at the end of the data: warn, and end the picture with a marker.
+            static constexpr JOCTET kEnd[] = {0xFF, JPEG_EOI};
             WARNMS(info, JWRN_JPEG_EOF);
-            reader.buffer[0] = 0xFF;
-            reader.buffer[1] = JPEG_EOI;
+            bytes = kEnd;
             got = 2;
+            reader.ended = true;
         } else {
             reader.offset += got;
         }
-        reader.manager.next_input_byte = reader.buffer.data();
+        reader.manager.next_input_byte = bytes;
         reader.manager.bytes_in_buffer = size_t(got);
         return TRUE;
     }
 
     static void Skip(j_decompress_ptr info, long count)
     {
-        FileReader& reader = Of(info);
+        Reader& reader = Of(info);
         if (count <= 0)
             return;
+        reader.passedOver += count;
         if (size_t(count) <= reader.manager.bytes_in_buffer) {
             reader.manager.next_input_byte += count;
             reader.manager.bytes_in_buffer -= size_t(count);
@@ -118,7 +167,7 @@ struct Decompressor {
     jpeg::ErrorManager errors;
     jpeg_decompress_struct info{};
     jpeg_progress_mgr progress{};
-    FileReader file;
+    Reader reader;
     QImage pixels; // a member, not a local of the function that jumps back, so its value survives the jump
 
     Decompressor() { errors.Attach(Common()); }
@@ -131,25 +180,22 @@ struct Decompressor {
     {
         jpeg_create_decompress(&info);
         jpeg::LimitMemory(Common());
-        progress.progress_monitor = &Decompressor::CheckScans;
+        progress.progress_monitor = &Decompressor::OnProgress;
         info.progress = &progress;
-        if (source.descriptor >= 0) {
-            file.Attach(info, source.descriptor);
-        } else {
-            const auto* bytes = reinterpret_cast<const unsigned char*>(source.data.constData());
-            jpeg_mem_src(&info, bytes, static_cast<unsigned long>(source.data.size()));
-        }
+        reader.Attach(info, source);
         jpeg_read_header(&info, TRUE);
     }
 
     QString Message() { return errors.Message(Common()); }
     jpeg_common_struct& Common() { return reinterpret_cast<jpeg_common_struct&>(info); }
 
-    static void CheckScans(j_common_ptr object)
+    /// Runs before each row of blocks or set of markers that the decoder takes in.
+    static void OnProgress(j_common_ptr object)
     {
         auto* info = reinterpret_cast<j_decompress_ptr>(object);
         if (info->input_scan_number > kMaxScans)
             reinterpret_cast<jpeg::ErrorManager*>(info->err)->Fail("Too many scans in JPEG file");
+        Reader::Of(info).NoteProgress();
     }
 };
 
@@ -231,7 +277,7 @@ QImage Decode(const jpeg::Source& source, int scale)
         JSAMPROW row = image.scanLine(int(info.output_scanline));
         jpeg_read_scanlines(&info, &row, 1);
     }
-    jpeg_finish_decompress(&info);
+    // Not jpeg_finish_decompress: it would look for the end marker through whatever follows the data.
     if (ink)
         InkToRgb(image, info.saw_Adobe_marker);
     return std::move(image);

@@ -72,6 +72,7 @@ QByteArray EncodeJpeg(const QImage& image, const JpegWriteOptions& options)
     jpeg_set_quality(&info, std::clamp(options.quality, 1, 100), TRUE);
     if (options.progressive)
         jpeg_simple_progression(&info);
+    info.restart_in_rows = std::max(options.restartRows, 0);
     jpeg_start_compress(&info, TRUE);
     while (info.next_scanline < info.image_height) {
         const uchar* line = source.constScanLine(int(info.next_scanline));

@@ -19,6 +19,7 @@ struct JpegWriteOptions {
     int quality = 85;
     JpegColours colours = JpegColours::Rgb;
     bool progressive = false;
+    int restartRows = 0; ///< rows of blocks between restart markers, as many cameras write; 0 for none
 };
 
 /// Encodes the image (alpha dropped) with libjpeg; raises Error with libjpeg's message when it fails.

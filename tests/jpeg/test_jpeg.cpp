@@ -27,9 +27,9 @@ QImage Quarters(int width, int height)
 }
 
 /// Detail everywhere, so that every part of the file carries picture data.
-QImage Busy()
+QImage Busy(QSize size = QSize(400, 300))
 {
-    QImage image(400, 300, QImage::Format_RGB32);
+    QImage image(size, QImage::Format_RGB32);
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
             image.setPixel(x, y, qRgb((x * 37 + y * 11) % 256, (x * y) % 256, (x ^ y) % 256));
@@ -41,6 +41,17 @@ JpegWriteOptions Progressive()
     JpegWriteOptions options;
     options.progressive = true;
     return options;
+}
+
+/// Bytes this process has read from files so far.
+qint64 BytesRead()
+{
+    QFile io("/proc/self/io");
+    if (!io.open(QIODevice::ReadOnly))
+        qFatal("cannot read /proc/self/io");
+    const QByteArray text = io.readAll();
+    const qsizetype at = text.indexOf("rchar:");
+    return text.mid(at + 6, text.indexOf('\n', at) - at - 6).trimmed().toLongLong();
 }
 
 bool Near(QColor actual, QColor expected)
@@ -106,6 +117,8 @@ private slots:
     void DamageAtDraw();
     void WholeDataWithoutEndMarker_data();
     void WholeDataWithoutEndMarker();
+    void TailAfterDataNotRead_data();
+    void TailAfterDataNotRead();
     void EmptyRequests();
     void WriteFailureKeepsOldFile();
 };
@@ -166,6 +179,9 @@ void TestJpeg::FileReadsAsData_data()
     QTest::newRow("long markers before the picture") << WithLargeMarkers(baseline, 3) << qint64(0);
     // Read whole, such a file could not even be held in memory.
     QTest::newRow("40 GB after the picture") << baseline << (qint64(40) << 30);
+    JpegWriteOptions finest;
+    finest.quality = 100;
+    QTest::newRow("rows of blocks longer than a read") << EncodeJpeg(Busy(QSize(3000, 32)), finest) << qint64(0);
 }
 
 void TestJpeg::FileReadsAsData()
@@ -174,8 +190,8 @@ void TestJpeg::FileReadsAsData()
     QFETCH(qint64, zeros);
     JpegImage fromFile = LoadedFromFile(data, zeros);
     JpegImage fromData = Loaded(data);
-    QCOMPARE(fromFile.Width(), 400);
-    for (const QSize size : {QSize(400, 300), QSize(50, 37)})
+    const QSize natural(fromFile.Width(), fromFile.Height());
+    for (const QSize size : {natural, natural / 8})
         QCOMPARE(fromFile.Render(size), fromData.Render(size));
 }
 
@@ -371,6 +387,42 @@ void TestJpeg::WholeDataWithoutEndMarker()
     const QImage whole = Loaded(content + "\xff\xd9").Render(QSize(400, 300));
     QCOMPARE(Loaded(content).Render(QSize(400, 300)), whole);
     QCOMPARE(LoadedFromFile(content).Render(QSize(400, 300)), whole);
+}
+
+void TestJpeg::TailAfterDataNotRead_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("whole");
+    const QByteArray baseline = EncodeJpeg(Busy());
+    const QByteArray layered = EncodeJpeg(Busy(), Progressive());
+    JpegWriteOptions restarts;
+    restarts.restartRows = 1;
+    const QByteArray camera = EncodeJpeg(Busy(QSize(64, 48)), restarts);
+    const qsizetype scan = camera.indexOf("\xff\xda");
+    QTest::newRow("baseline without end marker") << baseline.chopped(2) << true;
+    QTest::newRow("progressive without end marker") << layered.chopped(2) << true;
+    QTest::newRow("progressive without its last scan") << layered.left(layered.lastIndexOf("\xff\xda")) << false;
+    QTest::newRow("restart markers cut short") << camera.left((scan + camera.size()) / 2) << false;
+    QTest::newRow("header cut short") << baseline.left(100) << false;
+}
+
+void TestJpeg::TailAfterDataNotRead()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(bool, whole);
+    const qint64 before = BytesRead();
+    QImage drawn;
+    try {
+        // Zero bytes hold no marker, so a search for one would read them all.
+        drawn = LoadedFromFile(content, qint64(4) << 30).Render(QSize(400, 300));
+    } catch (const Error& error) {
+        QVERIFY(!error.Message().isEmpty());
+    }
+    const qint64 read = BytesRead() - before;
+    // The header's buffer, then the data and at most one buffer more (give or take the few bytes that the
+    // decoder reads ahead, and the reading of the count itself).
+    QVERIFY2(read <= content.size() + 2 * 32 * 1024 + 512, qPrintable(QStringLiteral("%1 bytes read").arg(read)));
+    QCOMPARE(drawn, whole ? Loaded(content + "\xff\xd9").Render(QSize(400, 300)) : QImage());
 }
 
 void TestJpeg::EmptyRequests()
