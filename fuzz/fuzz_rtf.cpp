@@ -25,7 +25,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     orvela::richtext::LoadArticle(document, value);
     if (document.toPlainText() != text)
         std::abort();
-    orvela::richtext::FindText(text, u"č");
     static orvela::richtext::ArticleTexts reread(0);
     const QByteArray folded = orvela::richtext::FoldedText(text);
     if (orvela::richtext::FoldedArticleText(value) != folded ||

@@ -43,7 +43,6 @@ void DBRichEdit::TakeValue() const
     loaded_ = true;
     stored_ = stored.toByteArray();
     valuePending_ = true;
-    textPending_ = true;
     documentPending_ = true;
 }
 
@@ -66,17 +65,6 @@ const QByteArray& DBRichEdit::Value() const
     return value_;
 }
 
-const QString& DBRichEdit::Text() const
-{
-    if (refreshPending_)
-        TakeValue();
-    if (textPending_) {
-        text_ = richtext::ArticleText(Value());
-        textPending_ = false;
-    }
-    return text_;
-}
-
 bool DBRichEdit::ValueShowsText(const Field& field, const QString& text) const
 {
     if (text != searchText_) {
@@ -84,23 +72,6 @@ bool DBRichEdit::ValueShowsText(const Field& field, const QString& text) const
         searchPattern_ = richtext::FoldedText(text);
     }
     return searchTexts_.Contains(field.StoredValue(), [&] { return field.ReadBytes(scanBytes_); }, searchPattern_);
-}
-
-int DBRichEdit::GetTextLen() const
-{
-    return static_cast<int>(Text().size());
-}
-
-int DBRichEdit::FindText(const QString& text, int start, int end) const
-{
-    const QString& shown = Text();
-    if (end < 0 || end > shown.size())
-        end = static_cast<int>(shown.size());
-    start = std::max(start, 0);
-    if (text.isEmpty() || end - start < text.size())
-        return -1;
-    const qsizetype found = richtext::FindText(QStringView(shown).sliced(start, end - start), text);
-    return found < 0 ? -1 : start + static_cast<int>(found);
 }
 
 QTextDocument* DBRichEdit::Document()

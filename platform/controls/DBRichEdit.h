@@ -21,15 +21,9 @@ public:
 
     /// The field's stored bytes for the current record.
     const QByteArray& Value() const;
-    /// The characters the view shows, the ground of GetTextLen and FindText.
-    const QString& Text() const;
-    int GetTextLen() const;
-    /// Position of the first occurrence of text lying wholly within [start, end), case ignored;
-    /// end -1: to the end of the text. -1 when not found.
-    int FindText(const QString& text, int start, int end) const;
 
-    /// Whether FindText over the whole text would find `text` once the field's current value is loaded,
-    /// without loading it: for a scan of many records that the view does not follow. The articles' text
+    /// Whether the text the view shows for the field's current value holds `text`, case ignored, found
+    /// without loading the value into the view: for a scan of many records that the view does not follow. The articles' text
     /// is kept, so a scan repeated over the catalogue reads no article twice.
     bool ValueShowsText(const Field& field, const QString& text) const;
 
@@ -51,8 +45,6 @@ private:
     mutable bool refreshPending_ = false;
     mutable QByteArray value_;
     mutable bool valuePending_ = false;
-    mutable QString text_;
-    mutable bool textPending_ = false;
     mutable bool documentPending_ = false;
     mutable bool loaded_ = false;
     mutable richtext::ArticleTexts searchTexts_;

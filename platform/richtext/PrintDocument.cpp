@@ -4,6 +4,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QImage>
+#include <QPageLayout>
 #include <QPainter>
 #include <QPrinter>
 #include <QTextDocument>
@@ -22,6 +23,10 @@ constexpr qreal kLayoutDpi = 96.0;
 
 void PrintDocument(const QTextDocument& document, QPrinter& printer)
 {
+    // A printer comes with margins of Qt's choosing (10 pt) inside its printable area; the text fills
+    // the whole area instead.
+    const QPageLayout layout = printer.pageLayout();
+    printer.setPageMargins(layout.minimumMargins(), layout.units());
     QPainter painter;
     if (!painter.begin(&printer)) {
         if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty())

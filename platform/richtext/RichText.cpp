@@ -237,10 +237,4 @@ QString ArticleText(QByteArrayView value)
     return text;
 }
 
-qsizetype FindText(QStringView text, QStringView searchText)
-{
-    // Simple per-character folding keeps positions in step with the text.
-    return text.indexOf(searchText, 0, Qt::CaseInsensitive);
-}
-
 } // namespace orvela::richtext

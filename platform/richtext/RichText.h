@@ -3,7 +3,6 @@
 #include <QByteArrayView>
 #include <QFont>
 #include <QString>
-#include <QStringView>
 
 class QTextDocument;
 
@@ -19,9 +18,5 @@ void LoadArticle(QTextDocument& document, QByteArrayView value);
 /// The characters the view shows for the article, the same as the loaded document's toPlainText(),
 /// without building a document.
 QString ArticleText(QByteArrayView value);
-
-/// Position of searchText in text with case ignored (letters fold as the locale's lower case does,
-/// Č as č), or -1.
-qsizetype FindText(QStringView text, QStringView searchText);
 
 } // namespace orvela::richtext

@@ -214,32 +214,13 @@ public:
         p_ = reinterpret_cast<const unsigned char*>(input.data());
         end_ = p_ + input.size();
         sink_ = &sink;
+        article_ = {};
         groups_.clear();
         groups_.emplace_back();
-        overflow_ = 0;
-        done_ = false;
-        ignorableNext_ = false;
-        fallbackLeft_ = 0;
-        tabKind_ = TabKind::Left;
-        tables_.fonts.clear();
-        tables_.colours.clear();
-        tables_.defaultFont = RtfTables().defaultFont;
-        tables_.defaultTab = RtfTables().defaultTab;
-        documentCodePage_ = kDefaultCodePage;
-        fontIndex_ = -1;
-        fontNameBytes_.clear();
-        colour_ = QColor();
-        colourGiven_ = false;
-        runProps_ = CharProps();
         runBytes_.clear();
         runText_.resize(0);
-        pendingParagraph_.reset();
-        picture_ = PictureData();
-        markerText_.resize(0);
-        numbering_ = ListProps();
-        numberingCodePage_ = kDefaultCodePage;
 
-        while (p_ < end_ && !done_) {
+        while (p_ < end_ && !article_.done) {
             const unsigned char c = *p_++;
             switch (c) {
             case '{': OpenGroup(); break;
@@ -255,7 +236,7 @@ public:
             }
         }
         FlushRun();
-        sink_->Finish(pendingParagraph_ ? *pendingParagraph_ : CurrentParagraph(), tables_);
+        sink_->Finish(article_.pendingParagraph ? *article_.pendingParagraph : CurrentParagraph(), article_.tables);
     }
 
 private:
@@ -266,12 +247,12 @@ private:
     /// count. False when the token is to be dropped.
     bool Token()
     {
-        if (ignorableNext_) {
-            ignorableNext_ = false;
+        if (article_.ignorableNext) {
+            article_.ignorableNext = false;
             State().destination = Destination::Skip;
         }
-        if (fallbackLeft_ > 0) {
-            --fallbackLeft_;
+        if (article_.fallbackLeft > 0) {
+            --article_.fallbackLeft;
             return false;
         }
         return Dest() != Destination::Skip;
@@ -279,13 +260,13 @@ private:
 
     void OpenGroup()
     {
-        if (ignorableNext_) {
-            ignorableNext_ = false;
+        if (article_.ignorableNext) {
+            article_.ignorableNext = false;
             State().destination = Destination::Skip;
         }
-        fallbackLeft_ = 0;
+        article_.fallbackLeft = 0;
         if (groups_.size() >= kMaxGroupDepth) {
-            ++overflow_;
+            ++article_.overflow;
             return;
         }
         groups_.push_back(groups_.back());
@@ -293,15 +274,15 @@ private:
 
     void CloseGroup()
     {
-        ignorableNext_ = false;
-        fallbackLeft_ = 0;
-        if (overflow_ > 0) {
-            --overflow_;
+        article_.ignorableNext = false;
+        article_.fallbackLeft = 0;
+        if (article_.overflow > 0) {
+            --article_.overflow;
             return;
         }
         if (groups_.size() <= 2) {
             // The document's own group ends the article; what follows it is not read.
-            done_ = groups_.size() == 2;
+            article_.done = groups_.size() == 2;
             return;
         }
         const Destination closed = Dest();
@@ -381,7 +362,7 @@ private:
             }
         }
         if (symbol == '*') {
-            ignorableNext_ = true;
+            article_.ignorableNext = true;
             return;
         }
         if (!Token())
@@ -406,13 +387,13 @@ private:
             // Binary data is never read as RTF, whatever the destination: it may hold braces.
             const std::ptrdiff_t length = std::min<std::ptrdiff_t>(std::max(parameter, 0), end_ - p_);
             if (Dest() == Destination::Picture)
-                picture_.data.append(reinterpret_cast<const char*>(p_), length);
+                article_.picture.data.append(reinterpret_cast<const char*>(p_), length);
             p_ += length;
             Token();
             return;
         }
-        if (ignorableNext_ && IsReadableDestination(word))
-            ignorableNext_ = false;
+        if (article_.ignorableNext && IsReadableDestination(word))
+            article_.ignorableNext = false;
         if (!Token())
             return;
         const bool on = !hasParameter || parameter != 0;
@@ -421,36 +402,36 @@ private:
         ParaProps& para = state.para;
         switch (word) {
         case Word::Unknown: break;
-        case Word::Mac: documentCodePage_ = 10000; break;
-        case Word::Pc: documentCodePage_ = 437; break;
-        case Word::Pca: documentCodePage_ = 850; break;
-        case Word::AnsiCodePage: documentCodePage_ = parameter > 0 ? parameter : kDefaultCodePage; break;
-        case Word::DefaultFont: tables_.defaultFont = parameter; break;
+        case Word::Mac: article_.documentCodePage = 10000; break;
+        case Word::Pc: article_.documentCodePage = 437; break;
+        case Word::Pca: article_.documentCodePage = 850; break;
+        case Word::AnsiCodePage: article_.documentCodePage = parameter > 0 ? parameter : kDefaultCodePage; break;
+        case Word::DefaultFont: article_.tables.defaultFont = parameter; break;
         case Word::FontTable:
             state.destination = Destination::FontTable;
-            fontIndex_ = -1;
+            article_.fontIndex = -1;
             break;
         case Word::ColourTable:
             state.destination = Destination::ColourTable;
-            tables_.colours.clear();
+            article_.tables.colours.clear();
             ResetColour();
             break;
         case Word::Font:
             if (state.destination == Destination::FontTable) {
                 EndFontEntry();
-                fontIndex_ = parameter;
-                tables_.fonts[fontIndex_] = FontEntry{};
+                article_.fontIndex = parameter;
+                article_.tables.fonts[article_.fontIndex] = FontEntry{};
             } else {
                 chars.font = parameter;
                 if (state.destination == Destination::Numbering)
-                    numberingCodePage_ = CodePageOfFont(parameter);
+                    article_.numberingCodePage = CodePageOfFont(parameter);
             }
             break;
         case Word::FontCharset:
         case Word::FontCodePage:
-            if (state.destination == Destination::FontTable && fontIndex_ >= 0)
-                tables_.fonts[fontIndex_].codePage = word == Word::FontCharset ? CodePageOfCharset(parameter)
-                                                                                : std::max(parameter, 0);
+            if (state.destination == Destination::FontTable && article_.fontIndex >= 0)
+                article_.tables.fonts[article_.fontIndex].codePage =
+                    word == Word::FontCharset ? CodePageOfCharset(parameter) : std::max(parameter, 0);
             break;
         case Word::Red: SetColourPart(&QColor::setRed, parameter); break;
         case Word::Green: SetColourPart(&QColor::setGreen, parameter); break;
@@ -490,48 +471,48 @@ private:
         case Word::SpaceAfter: para.spaceAfter = std::max(Twips(parameter), 0); break;
         case Word::LineSpacing: para.lineSpacing = Twips(parameter); break;
         case Word::LineMultiple: para.lineMultiple = on; break;
-        case Word::TabCenter: tabKind_ = TabKind::Center; break;
-        case Word::TabRight: tabKind_ = TabKind::Right; break;
-        case Word::TabDecimal: tabKind_ = TabKind::Decimal; break;
+        case Word::TabCenter: article_.tabKind = TabKind::Center; break;
+        case Word::TabRight: article_.tabKind = TabKind::Right; break;
+        case Word::TabDecimal: article_.tabKind = TabKind::Decimal; break;
         case Word::TabPosition:
             // A paragraph has few real tab stops; a flood of them is noise.
             if (para.tabs.size() < kMaxTabStops)
-                para.tabs.append(TabStop{std::clamp(parameter, 0, kMaxTwips), tabKind_});
-            tabKind_ = TabKind::Left;
+                para.tabs.append(TabStop{std::clamp(parameter, 0, kMaxTwips), article_.tabKind});
+            article_.tabKind = TabKind::Left;
             break;
         case Word::DefaultTab:
             if (parameter > 0)
-                tables_.defaultTab = std::min(parameter, kMaxTwips);
+                article_.tables.defaultTab = std::min(parameter, kMaxTwips);
             break;
         case Word::Unicode:
             Unit(parameter < 0 ? char16_t(parameter + 65536) : parameter <= 0xFFFF ? char16_t(parameter)
                                                                                    : char16_t(0xFFFD));
-            fallbackLeft_ = state.unicodeSkip;
+            article_.fallbackLeft = state.unicodeSkip;
             break;
         case Word::UnicodeSkip: state.unicodeSkip = std::max(parameter, 0); break;
         case Word::Binary: break;
         case Word::MarkerText:
             state.destination = Destination::MarkerText;
-            markerText_.clear();
+            article_.markerText.clear();
             break;
         case Word::Numbering:
             state.destination = Destination::Numbering;
-            numbering_ = ListProps{ListStyle::Decimal, {}, {}};
-            numberingCodePage_ = CodePageOfFont(chars.font);
+            article_.numbering = ListProps{ListStyle::Decimal, {}, {}};
+            article_.numberingCodePage = CodePageOfFont(chars.font);
             break;
         case Word::NumberBefore:
         case Word::NumberAfter:
             if (state.destination == Destination::Numbering) {
                 const bool before = word == Word::NumberBefore;
                 state.destination = before ? Destination::NumberBefore : Destination::NumberAfter;
-                (before ? numbering_.prefix : numbering_.suffix).clear();
+                (before ? article_.numbering.prefix : article_.numbering.suffix).clear();
             } else {
                 state.destination = Destination::Skip; // numbering text outside numbering is never shown
             }
             break;
         case Word::NumberFont:
             if (state.destination == Destination::Numbering)
-                numberingCodePage_ = CodePageOfFont(parameter);
+                article_.numberingCodePage = CodePageOfFont(parameter);
             break;
         case Word::NumberBullet: SetNumbering(ListStyle::Disc); break;
         case Word::NumberContinue: SetNumbering(ListStyle::None); break;
@@ -543,16 +524,16 @@ private:
         case Word::Picture:
             if (state.destination == Destination::Normal) {
                 state.destination = Destination::Picture;
-                picture_ = PictureData{};
+                article_.picture = PictureData{};
             } else {
                 state.destination = Destination::Skip;
             }
             break;
-        case Word::PictureFormat: picture_.known = state.destination == Destination::Picture; break;
-        case Word::PictureWidthGoal: picture_.widthGoal = Twips(parameter); break;
-        case Word::PictureHeightGoal: picture_.heightGoal = Twips(parameter); break;
-        case Word::PictureScaleX: picture_.scaleX = std::clamp(parameter, 1, 1000); break;
-        case Word::PictureScaleY: picture_.scaleY = std::clamp(parameter, 1, 1000); break;
+        case Word::PictureFormat: article_.picture.known = state.destination == Destination::Picture; break;
+        case Word::PictureWidthGoal: article_.picture.widthGoal = Twips(parameter); break;
+        case Word::PictureHeightGoal: article_.picture.heightGoal = Twips(parameter); break;
+        case Word::PictureScaleX: article_.picture.scaleX = std::clamp(parameter, 1, 1000); break;
+        case Word::PictureScaleY: article_.picture.scaleY = std::clamp(parameter, 1, 1000); break;
         case Word::ShapePicture: break;
         case Word::SkippedDestination: state.destination = Destination::Skip; break;
         }
@@ -571,33 +552,34 @@ private:
         case Destination::FontTable:
             if (byte == ';')
                 EndFontEntry();
-            else if (fontIndex_ >= 0)
-                fontNameBytes_.push_back(char(byte));
+            else if (article_.fontIndex >= 0)
+                article_.fontNameBytes.push_back(char(byte));
             break;
         case Destination::ColourTable:
             if (byte == ';') {
-                tables_.colours.push_back(colourGiven_ ? colour_ : QColor());
+                article_.tables.colours.push_back(article_.colourGiven ? article_.colour : QColor());
                 ResetColour();
             }
             break;
         case Destination::MarkerText:
             CodePageFor(CodePageOfFont(State().chars.font))
-                .AppendDecoded(markerText_, {reinterpret_cast<const char*>(&byte), 1});
+                .AppendDecoded(article_.markerText, {reinterpret_cast<const char*>(&byte), 1});
             break;
         case Destination::NumberBefore:
         case Destination::NumberAfter:
-            CodePageFor(numberingCodePage_)
-                .AppendDecoded(Dest() == Destination::NumberBefore ? numbering_.prefix : numbering_.suffix,
+            CodePageFor(article_.numberingCodePage)
+                .AppendDecoded(Dest() == Destination::NumberBefore ? article_.numbering.prefix
+                                                                   : article_.numbering.suffix,
                                {reinterpret_cast<const char*>(&byte), 1});
             break;
         case Destination::Picture:
             if (!IsHexDigit(byte))
                 break;
-            if (picture_.nibble < 0) {
-                picture_.nibble = HexValue(byte);
+            if (article_.picture.nibble < 0) {
+                article_.picture.nibble = HexValue(byte);
             } else {
-                picture_.data.append(char(picture_.nibble * 16 + HexValue(byte)));
-                picture_.nibble = -1;
+                article_.picture.data.append(char(article_.picture.nibble * 16 + HexValue(byte)));
+                article_.picture.nibble = -1;
             }
             break;
         case Destination::Skip:
@@ -616,9 +598,9 @@ private:
                 runText_.append(QChar(unit));
             }
             break;
-        case Destination::MarkerText: markerText_.append(QChar(unit)); break;
-        case Destination::NumberBefore: numbering_.prefix.append(QChar(unit)); break;
-        case Destination::NumberAfter: numbering_.suffix.append(QChar(unit)); break;
+        case Destination::MarkerText: article_.markerText.append(QChar(unit)); break;
+        case Destination::NumberBefore: article_.numbering.prefix.append(QChar(unit)); break;
+        case Destination::NumberAfter: article_.numbering.suffix.append(QChar(unit)); break;
         default: break;
         }
     }
@@ -628,41 +610,41 @@ private:
         if (Dest() != Destination::Normal)
             return;
         FlushRun();
-        if (pendingParagraph_)
-            sink_->EndParagraph(*pendingParagraph_);
+        if (article_.pendingParagraph)
+            sink_->EndParagraph(*article_.pendingParagraph);
         // Held back: the paragraph mark before the document's end makes no empty paragraph.
-        pendingParagraph_ = CurrentParagraph();
-        markerText_.clear();
+        article_.pendingParagraph = CurrentParagraph();
+        article_.markerText.clear();
     }
 
     ParaProps CurrentParagraph() const
     {
         ParaProps para = groups_.back().para;
-        if (para.list.style == ListStyle::None && !markerText_.isEmpty())
-            para.list = ListFromMarker(markerText_);
+        if (para.list.style == ListStyle::None && !article_.markerText.isEmpty())
+            para.list = ListFromMarker(article_.markerText);
         return para;
     }
 
     /// Makes the run take the current character formatting before text is added to it.
     void SyncRun()
     {
-        if (pendingParagraph_) {
+        if (article_.pendingParagraph) {
             FlushRun();
-            sink_->EndParagraph(*pendingParagraph_);
-            pendingParagraph_.reset();
+            sink_->EndParagraph(*article_.pendingParagraph);
+            article_.pendingParagraph.reset();
         }
         const CharProps& chars = State().chars;
-        if (chars == runProps_)
+        if (chars == article_.runProps)
             return;
         FlushRun();
-        runProps_ = chars;
+        article_.runProps = chars;
     }
 
     void DecodeRunBytes()
     {
         if (runBytes_.empty())
             return;
-        CodePageFor(CodePageOfFont(runProps_.font)).AppendDecoded(runText_, runBytes_);
+        CodePageFor(CodePageOfFont(article_.runProps.font)).AppendDecoded(runText_, runBytes_);
         runBytes_.clear();
     }
 
@@ -671,60 +653,61 @@ private:
         DecodeRunBytes();
         Sanitize(runText_);
         if (!runText_.isEmpty())
-            sink_->Text(runText_, runProps_, tables_);
+            sink_->Text(runText_, article_.runProps, article_.tables);
         runText_.resize(0);
     }
 
     int CodePageOfFont(int font) const
     {
-        const FontEntry* entry = tables_.Font(font);
-        return entry && entry->codePage != 0 ? entry->codePage : documentCodePage_;
+        const FontEntry* entry = article_.tables.Font(font);
+        return entry && entry->codePage != 0 ? entry->codePage : article_.documentCodePage;
     }
 
     void EndFontEntry()
     {
-        if (fontIndex_ < 0)
+        if (article_.fontIndex < 0)
             return;
-        FontEntry& font = tables_.fonts[fontIndex_];
-        if (!fontNameBytes_.empty()) {
+        FontEntry& font = article_.tables.fonts[article_.fontIndex];
+        if (!article_.fontNameBytes.empty()) {
             QString name;
-            CodePageFor(font.codePage != 0 ? font.codePage : documentCodePage_).AppendDecoded(name, fontNameBytes_);
+            CodePageFor(font.codePage != 0 ? font.codePage : article_.documentCodePage)
+                .AppendDecoded(name, article_.fontNameBytes);
             font.name = WithoutScriptSuffix(name.trimmed());
-            fontNameBytes_.clear();
+            article_.fontNameBytes.clear();
         }
         if (font.name.compare(u"Symbol", Qt::CaseInsensitive) == 0)
             font.codePage = kSymbolCodePage;
         else if (font.codePage == kSymbolCodePage && font.name.startsWith(u"Wingdings", Qt::CaseInsensitive))
             font.codePage = kWingdingsCodePage;
-        fontIndex_ = -1;
+        article_.fontIndex = -1;
     }
 
     void SetColourPart(void (QColor::*set)(int), int value)
     {
         if (Dest() != Destination::ColourTable)
             return;
-        (colour_.*set)(std::clamp(value, 0, 255));
-        colourGiven_ = true;
+        (article_.colour.*set)(std::clamp(value, 0, 255));
+        article_.colourGiven = true;
     }
 
     void ResetColour()
     {
-        colour_ = QColor(0, 0, 0);
-        colourGiven_ = false;
+        article_.colour = QColor(0, 0, 0);
+        article_.colourGiven = false;
     }
 
     void SetNumbering(ListStyle style)
     {
         if (Dest() == Destination::Numbering)
-            numbering_.style = style;
+            article_.numbering.style = style;
     }
 
     /// A PNG or JPEG picture whose size can be read is shown; any other picture is skipped.
     void EndPicture()
     {
-        if (!picture_.known || Dest() != Destination::Normal || State().chars.hidden)
+        if (!article_.picture.known || Dest() != Destination::Normal || State().chars.hidden)
             return;
-        QBuffer buffer(&picture_.data);
+        QBuffer buffer(&article_.picture.data);
         QImageReader reader(&buffer);
         const QSize pixels = reader.size();
         if (!pixels.isValid() || pixels.isEmpty())
@@ -733,17 +716,17 @@ private:
         const auto length = [](int goal, int pixels, int scale) {
             return std::min((goal > 0 ? goal / 15.0 : pixels) * scale / 100, kMaxTwips / 15.0);
         };
-        const QSizeF size(length(picture_.widthGoal, pixels.width(), picture_.scaleX),
-                          length(picture_.heightGoal, pixels.height(), picture_.scaleY));
+        const QSizeF size(length(article_.picture.widthGoal, pixels.width(), article_.picture.scaleX),
+                          length(article_.picture.heightGoal, pixels.height(), article_.picture.scaleY));
         SyncRun();
         FlushRun();
-        sink_->Picture(picture_.data, size, runProps_);
-        picture_ = PictureData{};
+        sink_->Picture(article_.picture.data, size, article_.runProps);
+        article_.picture = PictureData{};
     }
 
     ListProps FinishedNumbering()
     {
-        ListProps list = numbering_;
+        ListProps list = article_.numbering;
         if (list.style == ListStyle::Disc) {
             list.style = list.prefix.isEmpty() ? ListStyle::Disc : BulletStyle(list.prefix.front());
             list.prefix.clear();
@@ -757,25 +740,6 @@ private:
     const unsigned char* p_ = nullptr;
     const unsigned char* end_ = nullptr;
     RtfSink* sink_ = nullptr;
-    std::vector<GroupState> groups_;
-    int overflow_ = 0;
-    bool done_ = false;
-    bool ignorableNext_ = false;
-    int fallbackLeft_ = 0;
-    TabKind tabKind_ = TabKind::Left; // kind of the next tab stop
-
-    RtfTables tables_;
-    int documentCodePage_ = kDefaultCodePage;
-    int fontIndex_ = -1;
-    std::string fontNameBytes_;
-    QColor colour_;
-    bool colourGiven_ = false;
-
-    CharProps runProps_;
-    std::string runBytes_;
-    QString runText_;
-    std::optional<ParaProps> pendingParagraph_;
-
     struct PictureData {
         QByteArray data;
         int nibble = -1; // first half of a hexadecimal byte
@@ -785,11 +749,36 @@ private:
         int scaleX = 100;
         int scaleY = 100;
     };
-    PictureData picture_;
 
-    QString markerText_;
-    ListProps numbering_;
-    int numberingCodePage_ = kDefaultCodePage;
+    /// Everything read of the article so far; a new article starts from a fresh one.
+    struct ArticleState {
+        int overflow = 0; // groups opened beyond the deepest kept one
+        bool done = false;
+        bool ignorableNext = false;
+        int fallbackLeft = 0;
+        TabKind tabKind = TabKind::Left; // kind of the next tab stop
+
+        RtfTables tables;
+        int documentCodePage = kDefaultCodePage;
+        int fontIndex = -1;
+        std::string fontNameBytes;
+        QColor colour;
+        bool colourGiven = false;
+
+        CharProps runProps;
+        std::optional<ParaProps> pendingParagraph;
+        PictureData picture;
+
+        QString markerText;
+        ListProps numbering;
+        int numberingCodePage = kDefaultCodePage;
+    };
+    ArticleState article_;
+
+    // Working buffers, emptied at each start: their memory serves the next article.
+    std::vector<GroupState> groups_;
+    std::string runBytes_;
+    QString runText_;
 };
 
 namespace {

@@ -120,6 +120,21 @@ private slots:
         QVERIFY(run.script.shown.isEmpty());
     }
 
+    void repeatedArticleSearchesKeepEachArticle()
+    {
+        // The second search of the catalogue finds each article's text kept from the first.
+        ProgramRun run;
+        TForm1& w = run.Window();
+        for (const char* text : {"kávy", "s", "kávy"}) {
+            w.Edit1->setText(QString::fromUtf8(text));
+            w.Edit1->setFocus();
+            QTest::keyClick(w.Edit1, Qt::Key_Return);
+        }
+        QCOMPARE(run.script.Texts(), (QStringList{QStringLiteral("Text nalezen v textu 1 rostlin."),
+                                                  QStringLiteral("Text nalezen v textu 4 rostlin."),
+                                                  QStringLiteral("Text nalezen v textu 1 rostlin.")}));
+    }
+
     void helpKeyOpensContext102()
     {
         ProgramRun run;
