@@ -6,6 +6,7 @@
 #include "browser/ShowHelpContext.h"
 #include "browser/catalogue.h"
 #include "installer/Instal.h"
+#include "platform/controls/ButtonLook.h"
 #include "platform/controls/Look.h"
 #include "platform/dataset/ClientDataSet.h"
 #include "platform/dialogs/Dialogs.h"
@@ -133,6 +134,7 @@ void TForm1::SetUpLook()
     Label1->setPalette(header);
 
     SetFont(PageControl1, 15, true);
+    DrawTabsAsFlatButtons(*PageControl1);
     SetFont(GroupBox1, 15, false);
     SetBackground(Edit2, colors::PaleGreen);
     DBMemo1->SetColor(colors::PaleGreen);
@@ -141,6 +143,9 @@ void TForm1::SetUpLook()
         SetBackground(toolBar, colors::SkyBlue);
         SetFont(toolBar, 15, true);
     }
+    for (QToolButton* button :
+         std::initializer_list<QToolButton*>{SpeedButton1, SpeedButton2, ToolButton6, ToolButton14})
+        DrawDownAsSunken(*button);
     DBRichEdit1->SetColor(colors::PaleGreen);
 
     BandIcon1->setPixmap(Icon(IconId::BandSearch).pixmap(20, 20));

@@ -365,6 +365,44 @@ private slots:
         }
     }
 
+    void downButtonsLookSunken()
+    {
+        ProgramRun run;
+        TForm1& w = run.Window();
+        // Pressed into the face: edges above and left darker than those below and right. The platform's own
+        // down look has an even frame.
+        const auto sunken = [](QWidget* widget, const QRect& area) {
+            const QImage drawn = widget->grab(area).toImage();
+            const int middle = drawn.height() / 2;
+            return qGray(drawn.pixel(3, 0)) < qGray(drawn.pixel(3, drawn.height() - 1)) &&
+                   qGray(drawn.pixel(0, middle)) < qGray(drawn.pixel(drawn.width() - 1, middle));
+        };
+        const auto sunkenButton = [&sunken](QWidget* button) { return sunken(button, button->rect()); };
+        QVERIFY(sunkenButton(w.SpeedButton2) && !sunkenButton(w.SpeedButton1));
+        w.SpeedButton1->click();
+        QVERIFY(sunkenButton(w.SpeedButton1) && !sunkenButton(w.SpeedButton2));
+
+        // The page tabs are flat buttons: the active one down, the others without a frame.
+        QTabBar* tabs = w.PageControl1->tabBar();
+        for (int page = 0; page < tabs->count(); ++page) {
+            w.PageControl1->setCurrentIndex(page);
+            for (int tab = 0; tab < tabs->count(); ++tab) {
+                const QRect area = tabs->tabRect(tab);
+                QCOMPARE(sunken(tabs, area), tab == page);
+                if (tab != page) {
+                    const QImage drawn = tabs->grab(area).toImage();
+                    for (const QPoint corner : {QPoint(0, 0), QPoint(area.width() - 1, area.height() - 1)})
+                        QCOMPARE(drawn.pixel(corner), drawn.pixel(3, 3));
+                }
+            }
+        }
+
+        // The photo page's counter always, "Zobrazit 1:1" while it is down.
+        QVERIFY(sunkenButton(w.ToolButton6) && !sunkenButton(w.ToolButton14));
+        w.ToolButton14->click();
+        QVERIFY(sunkenButton(w.ToolButton14));
+    }
+
     void printAndSaveKeysOnlyOnArticlePage()
     {
         ProgramRun run;
