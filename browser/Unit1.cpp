@@ -6,6 +6,7 @@
 #include "browser/ShowHelpContext.h"
 #include "browser/catalogue.h"
 #include "installer/Instal.h"
+#include "platform/controls/ButtonLook.h"
 #include "platform/controls/Look.h"
 #include "platform/dataset/ClientDataSet.h"
 #include "platform/dialogs/Dialogs.h"
@@ -135,6 +136,7 @@ void TForm1::SetUpLook()
     Label1->setPalette(header);
 
     SetFont(PageControl1, 15, true);
+    DrawTabsAsFlatButtons(*PageControl1);
     SetFont(GroupBox1, 15, false);
     SetBackground(Edit2, colors::PaleGreen);
     DBMemo1->SetColor(colors::PaleGreen);
@@ -143,6 +145,9 @@ void TForm1::SetUpLook()
         SetBackground(toolBar, colors::SkyBlue);
         SetFont(toolBar, 15, true);
     }
+    for (QToolButton* button :
+         std::initializer_list<QToolButton*>{SpeedButton1, SpeedButton2, ToolButton6, ToolButton14})
+        DrawDownAsSunken(*button);
     DBRichEdit1->SetColor(colors::PaleGreen);
 
     BandIcon1->setPixmap(Icon(IconId::BandSearch).pixmap(20, 20));
@@ -342,15 +347,21 @@ void TForm1::FormResize()
     const int pageHeight = PageControl1->currentWidget()->height();
     const int panelHeight = std::max(0, pageHeight - 280);
     Panel5->resize(Panel5->width(), panelHeight);
+    DBMemo1->resize(DBMemo1->width(), std::max(0, panelHeight - 60));
     AlignFamilyPanel();
-    DBMemo1->setFixedHeight(std::max(0, panelHeight - 60));
 }
 
 void TForm1::AlignFamilyPanel()
 {
-    // Placed by hand rather than by the page's layout, so that its height holds exactly and never
-    // becomes a minimum height of the window.
-    Panel5->setGeometry(0, TabSheet1->height() - Panel5->height(), TabSheet1->width(), Panel5->height());
+    // Placed by hand rather than by layouts, so that the heights hold exactly and never become a minimum
+    // height of the window. The trait area ends where Panel5 begins: lying over it, even transparent, it
+    // would take the family box's mouse events.
+    const int width = TabSheet1->width();
+    const int panelTop = TabSheet1->height() - Panel5->height();
+    TraitArea->setGeometry(0, 0, width, panelTop);
+    Panel5->setGeometry(0, panelTop, width, Panel5->height());
+    GroupBox1->setGeometry(Panel5->rect());
+    DBMemo1->setGeometry(0, GroupBox1->height() - DBMemo1->height(), width, DBMemo1->height());
 }
 
 void UpdatePlantCount()

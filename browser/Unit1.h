@@ -114,7 +114,8 @@ private:
     void LoadPicture(const QString& fileName);
     void SetFamilyLine(const QString& line);
     void ShowFamilyLine();
-    /// Keeps Panel5 at the bottom of the summary page, as wide as the page.
+    /// Splits the summary page: the trait area above, Panel5 at its bottom with the memo at the bottom of
+    /// the family group box.
     void AlignFamilyPanel();
     /// Gives the photo page the size of the page shown, also while it is hidden.
     void SyncPhotoPageGeometry();

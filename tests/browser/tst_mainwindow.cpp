@@ -9,7 +9,10 @@
 
 #include <QFile>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSignalSpy>
+#include <QTabBar>
+#include <QWheelEvent>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -264,6 +267,11 @@ private slots:
                                                       w.TabSheet1->width(), w.Panel5->height()),
                          where);
                 QVERIFY2(w.DBMemo1->height() == std::max(0, w.GroupBox1->height() - 60), where);
+                // The family line where the form puts it, the note at the group box's bottom, edge to edge.
+                QVERIFY2(w.Edit2->mapTo(w.GroupBox1, QPoint(0, 0)) == QPoint(6, 22), where);
+                QVERIFY2(w.DBMemo1->geometry() == QRect(0, w.GroupBox1->height() - w.DBMemo1->height(),
+                                                       w.GroupBox1->width(), w.DBMemo1->height()),
+                         where);
             }
             // Neither the fixed heights nor the cool bar's bands hold the window up: it takes the size asked
             // for, and restoring gives back the size it had.
@@ -271,6 +279,128 @@ private slots:
             if (step != QLatin1String("max"))
                 QVERIFY2(w.size() == normalSize, where);
         }
+    }
+
+    void controlsTakeTheMouseWhereTheyAreDrawn_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QString>("control"); // what the user clicks or turns the wheel over
+        QTest::addColumn<bool>("maximised");
+        for (const bool maximised : {true, false}) {
+            const char* state = maximised ? "maximised" : "restored";
+            QTest::addRow("%s, family filter", state) << 0 << "SpeedButton1" << maximised;
+            QTest::addRow("%s, all species", state) << 0 << "SpeedButton2" << maximised;
+            QTest::addRow("%s, note's scroll bar", state) << 0 << "scroll bar" << maximised;
+            QTest::addRow("%s, note's wheel", state) << 0 << "wheel" << maximised;
+            QTest::addRow("%s, photo 1:1", state) << 1 << "ToolButton14" << maximised;
+            QTest::addRow("%s, article saving", state) << 2 << "ToolButton3" << maximised;
+        }
+    }
+    void controlsTakeTheMouseWhereTheyAreDrawn()
+    {
+        QFETCH(int, page);
+        QFETCH(QString, control);
+        QFETCH(bool, maximised);
+        ProgramRun run([](CatalogueFolder& folder) {
+            std::vector<FamilyRow> families = SampleFamilies();
+            families[2].note = QStringLiteral("Řádek poznámky.\n").repeated(80); // the beech's family
+            WriteFamilies(folder.Path(), families);
+            WriteSpecies(folder.Path(), SampleSpecies());
+        });
+        TForm1& w = run.Window();
+        if (!maximised) {
+            w.setWindowState(Qt::WindowNoState);
+            w.resize(900, 760);
+        }
+        QTest::qWait(10);
+        // Mouse events go to the window, which finds the control under them, as a user's do.
+        QWindow* window = w.windowHandle();
+        const auto inWindow = [&w](QWidget* widget, QPoint point) { return widget->mapTo(&w, point); };
+        const auto click = [&](QWidget* widget, QPoint point) {
+            QTest::mouseClick(window, Qt::LeftButton, {}, inWindow(widget, point));
+        };
+        QTabBar* tabs = w.PageControl1->tabBar();
+        click(tabs, tabs->tabRect(page).center());
+        QCOMPARE(w.PageControl1->currentIndex(), page);
+
+        // Nothing lies over a control of the page where it is drawn.
+        QWidget* shown = w.PageControl1->currentWidget();
+        for (QWidget* widget : shown->findChildren<QWidget*>()) {
+            const QRect drawn = widget->visibleRegion().boundingRect();
+            if (!widget->isVisible() || drawn.isEmpty() ||
+                !(qobject_cast<QAbstractButton*>(widget) || qobject_cast<QLineEdit*>(widget) ||
+                  qobject_cast<QAbstractScrollArea*>(widget) || qobject_cast<QScrollBar*>(widget)))
+                continue;
+            QWidget* hit = w.childAt(inWindow(widget, drawn.center()));
+            QVERIFY2(hit == widget || widget->isAncestorOf(hit), qPrintable(widget->objectName()));
+        }
+
+        QScrollBar* noteBar = w.DBMemo1->verticalScrollBar();
+        if (control == QLatin1String("SpeedButton1")) {
+            click(w.SpeedButton1, QPoint(20, 12));
+            QVERIFY(w.SpeedButton1->isChecked() && !w.SpeedButton2->isChecked());
+            QCOMPARE(w.Label2->text(), QStringLiteral("Počet rostlin: 1"));
+        } else if (control == QLatin1String("SpeedButton2")) {
+            w.SpeedButton1->click();
+            click(w.SpeedButton2, QPoint(20, 12));
+            QVERIFY(w.SpeedButton2->isChecked() && !w.SpeedButton1->isChecked());
+            QCOMPARE(w.Label2->text(), QStringLiteral("Počet rostlin: 6"));
+        } else if (control == QLatin1String("scroll bar")) {
+            QVERIFY(noteBar->isVisible() && noteBar->maximum() > 0);
+            click(noteBar, QPoint(noteBar->width() / 2, noteBar->height() - 4)); // the arrow down
+            QVERIFY(noteBar->value() > 0);
+        } else if (control == QLatin1String("wheel")) {
+            const QPoint at = inWindow(w.DBMemo1, w.DBMemo1->rect().center());
+            QWheelEvent wheel(at, w.mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                              Qt::NoScrollPhase, false);
+            QCoreApplication::sendEvent(window, &wheel);
+            QVERIFY(noteBar->value() > 0);
+        } else if (control == QLatin1String("ToolButton14")) {
+            click(w.ToolButton14, QPoint(20, 12));
+            QVERIFY(w.ToolButton14->isChecked());
+        } else if (control == QLatin1String("ToolButton3")) {
+            click(w.ToolButton3, QPoint(20, 12));
+            QCOMPARE(run.script.shown.size(), 1);
+            QCOMPARE(run.script.shown[0].kind, dialogs::Script::Shown::Kind::SaveFile);
+        }
+    }
+
+    void downButtonsLookSunken()
+    {
+        ProgramRun run;
+        TForm1& w = run.Window();
+        // Pressed into the face: edges above and left darker than those below and right. The platform's own
+        // down look has an even frame.
+        const auto sunken = [](QWidget* widget, const QRect& area) {
+            const QImage drawn = widget->grab(area).toImage();
+            const int middle = drawn.height() / 2;
+            return qGray(drawn.pixel(3, 0)) < qGray(drawn.pixel(3, drawn.height() - 1)) &&
+                   qGray(drawn.pixel(0, middle)) < qGray(drawn.pixel(drawn.width() - 1, middle));
+        };
+        const auto sunkenButton = [&sunken](QWidget* button) { return sunken(button, button->rect()); };
+        QVERIFY(sunkenButton(w.SpeedButton2) && !sunkenButton(w.SpeedButton1));
+        w.SpeedButton1->click();
+        QVERIFY(sunkenButton(w.SpeedButton1) && !sunkenButton(w.SpeedButton2));
+
+        // The page tabs are flat buttons: the active one down, the others without a frame.
+        QTabBar* tabs = w.PageControl1->tabBar();
+        for (int page = 0; page < tabs->count(); ++page) {
+            w.PageControl1->setCurrentIndex(page);
+            for (int tab = 0; tab < tabs->count(); ++tab) {
+                const QRect area = tabs->tabRect(tab);
+                QCOMPARE(sunken(tabs, area), tab == page);
+                if (tab != page) {
+                    const QImage drawn = tabs->grab(area).toImage();
+                    for (const QPoint corner : {QPoint(0, 0), QPoint(area.width() - 1, area.height() - 1)})
+                        QCOMPARE(drawn.pixel(corner), drawn.pixel(3, 3));
+                }
+            }
+        }
+
+        // The photo page's counter always, "Zobrazit 1:1" while it is down.
+        QVERIFY(sunkenButton(w.ToolButton6) && !sunkenButton(w.ToolButton14));
+        w.ToolButton14->click();
+        QVERIFY(sunkenButton(w.ToolButton14));
     }
 
     void printAndSaveKeysOnlyOnArticlePage()
