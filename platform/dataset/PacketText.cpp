@@ -238,17 +238,25 @@ QByteArray Escaped(QStringView text, PacketEncoding encoding) {
 }
 
 void AppendRawValue(QByteArray &out, const char *raw) {
+    // Bytes that may need an escape, the terminating NUL among them. Tab, CR and LF read as blanks as
+    // they stand, so they stay.
+    static const std::array<bool, 256> attention = [] {
+        std::array<bool, 256> table{};
+        for (int c = 0; c < 0x20; ++c)
+            table[c] = c != '\t' && c != '\r' && c != '\n';
+        table['"'] = table['<'] = table['&'] = true;
+        return table;
+    }();
     const char *run = raw;
     for (const char *p = raw;; ++p) {
         const auto c = static_cast<unsigned char>(*p);
+        if (!attention[c])
+            continue;
         // An escape that reads as one stays as it stood; a lone '&' (or an unknown entity) is the
-        // lenient reader's and gets escaped like any other text. Tab, CR and LF read as blanks
-        // as they stand, so they stay.
+        // lenient reader's and gets escaped like any other text.
         const char *reference = p;
         char32_t referenced;
-        if (c >= 0x20 && c != '"' && c != '<' && (c != '&' || ReadReference(reference, referenced)))
-            continue;
-        if (c == '\t' || c == '\r' || c == '\n')
+        if (c == '&' && ReadReference(reference, referenced))
             continue;
         out.append(run, p - run);
         if (c == '\0')
