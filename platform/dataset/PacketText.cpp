@@ -486,7 +486,8 @@ void WriteFileAtomically(const QString &fileName, const QByteArray &bytes) {
     // Every step is checked by hand: a short write (full disk, size limit) must never pass for success.
     // The temporary is locked from its creation through the rename, so that no other write takes it for
     // one left by a killed write. Another write's clean-up may still get to it before the lock does; then
-    // it is gone or going, and a new one is made.
+    // it is gone or going, and a new one is made. Where the file system has no locks, writes go on as
+    // they did without them.
     QByteArray temporary;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
@@ -496,7 +497,8 @@ void WriteFileAtomically(const QString &fileName, const QByteArray &bytes) {
             fail();
         struct stat opened {};
         struct stat named {};
-        if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &opened) != 0 ||
+        const bool taken = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+        if (taken || ::fstat(fd, &opened) != 0 ||
             ::lstat(temporary.constData(), &named) != 0 || !SameFile(opened, named)) {
             ::close(fd);
             fd = -1;
