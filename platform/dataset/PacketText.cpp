@@ -238,17 +238,25 @@ QByteArray Escaped(QStringView text, PacketEncoding encoding) {
 }
 
 void AppendRawValue(QByteArray &out, const char *raw) {
+    // Bytes that may need an escape, the terminating NUL among them. Tab, CR and LF read as blanks as
+    // they stand, so they stay.
+    static const std::array<bool, 256> attention = [] {
+        std::array<bool, 256> table{};
+        for (int c = 0; c < 0x20; ++c)
+            table[c] = c != '\t' && c != '\r' && c != '\n';
+        table['"'] = table['<'] = table['&'] = true;
+        return table;
+    }();
     const char *run = raw;
     for (const char *p = raw;; ++p) {
         const auto c = static_cast<unsigned char>(*p);
+        if (!attention[c])
+            continue;
         // An escape that reads as one stays as it stood; a lone '&' (or an unknown entity) is the
-        // lenient reader's and gets escaped like any other text. Tab, CR and LF read as blanks
-        // as they stand, so they stay.
+        // lenient reader's and gets escaped like any other text.
         const char *reference = p;
         char32_t referenced;
-        if (c >= 0x20 && c != '"' && c != '<' && (c != '&' || ReadReference(reference, referenced)))
-            continue;
-        if (c == '\t' || c == '\r' || c == '\n')
+        if (c == '&' && ReadReference(reference, referenced))
             continue;
         out.append(run, p - run);
         if (c == '\0')
@@ -478,7 +486,8 @@ void WriteFileAtomically(const QString &fileName, const QByteArray &bytes) {
     // Every step is checked by hand: a short write (full disk, size limit) must never pass for success.
     // The temporary is locked from its creation through the rename, so that no other write takes it for
     // one left by a killed write. Another write's clean-up may still get to it before the lock does; then
-    // it is gone or going, and a new one is made.
+    // it is gone or going, and a new one is made. Where the file system has no locks, writes go on as
+    // they did without them.
     QByteArray temporary;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
@@ -488,7 +497,8 @@ void WriteFileAtomically(const QString &fileName, const QByteArray &bytes) {
             fail();
         struct stat opened {};
         struct stat named {};
-        if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &opened) != 0 ||
+        const bool taken = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+        if (taken || ::fstat(fd, &opened) != 0 ||
             ::lstat(temporary.constData(), &named) != 0 || !SameFile(opened, named)) {
             ::close(fd);
             fd = -1;
