@@ -310,7 +310,6 @@ void TForm1::FormCreate()
 
 void TForm1::DataOrvelaAfterOpen()
 {
-    DataOrvela->SetLogChanges(false);
     UpdatePlantCount();
 }
 

@@ -24,7 +24,6 @@ struct ClientDataSet::Impl {
     QString name;
     QString fileName;
     QString writeBackPath;
-    bool logChanges = true;
     bool readOnly = false;
     QString indexFieldNames;
     QString filter;
@@ -289,12 +288,6 @@ bool ClientDataSet::Active() const {
     return d->content != nullptr;
 }
 
-bool ClientDataSet::LogChanges() const {
-    return d->logChanges;
-}
-void ClientDataSet::SetLogChanges(bool value) {
-    d->logChanges = value;
-}
 bool ClientDataSet::ReadOnly() const {
     return d->readOnly;
 }
@@ -658,7 +651,6 @@ void Field::SetAsBoolean(bool value) const {
     }
     d.pendingFlags.emplace_back(index_, value);
 }
-
 
 void Field::SaveToFile(const QString &fileName) const {
     packet::WriteFileInPlace(fileName, AsBytes());

@@ -83,8 +83,6 @@ public:
     void Close();
     bool Active() const;
 
-    bool LogChanges() const;
-    void SetLogChanges(bool value);
     bool ReadOnly() const;
     void SetReadOnly(bool value);
 

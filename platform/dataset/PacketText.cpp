@@ -553,6 +553,8 @@ void WriteFileInPlace(const QString &fileName, const QByteArray &bytes) {
         if (claimed == ENOSPC || claimed == EDQUOT || claimed == EFBIG) {
             refusal = claimed;
             written = false;
+            // A reservation cut short may hold blocks past the end; truncating to the same size frees them.
+            ::ftruncate(fd, status.st_size);
         }
     }
     for (qsizetype offset = 0; written && offset < bytes.size();) {
