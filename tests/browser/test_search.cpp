@@ -15,7 +15,7 @@ void WithDialog(TForm1& w, const std::function<void(TFrmHledej&)>& act)
 }
 } // namespace
 
-class SearchDialogTest final : public QObject {
+class TestSearch final : public QObject {
     Q_OBJECT
 
 private slots:
@@ -148,5 +148,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(SearchDialogTest)
-#include "tst_search.moc"
+QTEST_MAIN(TestSearch)
+#include "test_search.moc"

@@ -69,7 +69,7 @@ public slots:
 
 } // namespace
 
-class HelpTest final : public QObject {
+class TestHelp final : public QObject {
     Q_OBJECT
 
 private slots:
@@ -340,5 +340,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(HelpTest)
-#include "tst_Help.moc"
+QTEST_MAIN(TestHelp)
+#include "test_help.moc"

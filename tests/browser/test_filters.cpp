@@ -40,7 +40,7 @@ void Search(TForm1& w, const QString& text)
 }
 } // namespace
 
-class FiltersTest final : public QObject {
+class TestFilters final : public QObject {
     Q_OBJECT
 
 private slots:
@@ -335,5 +335,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(FiltersTest)
-#include "tst_filters.moc"
+QTEST_MAIN(TestFilters)
+#include "test_filters.moc"

@@ -29,7 +29,7 @@ QStringList FirstColumn(TForm1& w)
 }
 } // namespace
 
-class PlantViewTest final : public QObject {
+class TestPlantView final : public QObject {
     Q_OBJECT
 
 private slots:
@@ -247,5 +247,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(PlantViewTest)
-#include "tst_plantview.moc"
+QTEST_MAIN(TestPlantView)
+#include "test_plantview.moc"

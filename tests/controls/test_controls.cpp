@@ -524,4 +524,4 @@ void TestControls::richEditScanOverHiddenView()
 }
 
 QTEST_MAIN(TestControls)
-#include "TestControls.moc"
+#include "test_controls.moc"

@@ -31,7 +31,7 @@ void ShowArticlePage(TForm1& w)
 }
 } // namespace
 
-class ArticleTest final : public QObject {
+class TestArticle final : public QObject {
     Q_OBJECT
 
 private slots:
@@ -213,5 +213,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(ArticleTest)
-#include "tst_article.moc"
+QTEST_MAIN(TestArticle)
+#include "test_article.moc"

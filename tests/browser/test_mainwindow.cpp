@@ -19,7 +19,7 @@
 using namespace orvela;
 using namespace orvela::test;
 
-class MainWindowTest final : public QObject {
+class TestMainWindow final : public QObject {
     Q_OBJECT
 
 private slots:
@@ -462,5 +462,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(MainWindowTest)
-#include "tst_mainwindow.moc"
+QTEST_MAIN(TestMainWindow)
+#include "test_mainwindow.moc"

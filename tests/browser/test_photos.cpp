@@ -75,7 +75,7 @@ void ShowPhotoPage(TForm1& w)
 
 } // namespace
 
-class PhotosTest final : public QObject {
+class TestPhotos final : public QObject {
     Q_OBJECT
 
 private slots:
@@ -493,5 +493,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(PhotosTest)
-#include "tst_photos.moc"
+QTEST_MAIN(TestPhotos)
+#include "test_photos.moc"

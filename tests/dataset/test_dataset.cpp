@@ -1217,4 +1217,4 @@ void TestDataSet::base64AsQtReadsIt() {
 }
 
 QTEST_GUILESS_MAIN(TestDataSet)
-#include "TestDataSet.moc"
+#include "test_dataset.moc"
