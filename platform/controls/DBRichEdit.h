@@ -23,8 +23,8 @@ public:
     const QByteArray& Value() const;
 
     /// Whether the text the view shows for the field's current value holds `text`, case ignored, found
-    /// without loading the value into the view: for a scan of many records that the view does not follow. The articles' text
-    /// is kept, so a scan repeated over the catalogue reads no article twice.
+    /// without loading the value into the view: for a scan of many records that the view does not follow.
+    /// The articles' text is kept, so a scan repeated over the catalogue reads no article twice.
     bool ValueShowsText(const Field& field, const QString& text) const;
 
     /// The formatted document of the current value (built now when still pending), e.g. for printing.

@@ -439,6 +439,20 @@ bool IsTemporaryOf(const char *name, const QByteArray &prefix) {
     return tail[6] == '\0';
 }
 
+/// Writes every byte, retrying short writes; false when a write fails or writes nothing (full disk,
+/// size limit), so a short write never passes for success.
+bool WriteAll(int fd, const QByteArray &bytes) {
+    for (qsizetype offset = 0; offset < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + offset, static_cast<size_t>(bytes.size() - offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        offset += n;
+    }
+    return true;
+}
+
 bool SameFile(const struct stat &a, const struct stat &b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
@@ -515,13 +529,7 @@ void WriteFileAtomically(const QString &fileName, const QByteArray &bytes) {
         ::umask(mask);
         written = ::fchmod(fd, 0666 & ~mask) == 0;
     }
-    for (const char *p = bytes.constData(), *end = p + bytes.size(); written && p < end;) {
-        const ssize_t n = ::write(fd, p, static_cast<size_t>(end - p));
-        if (n < 0 && errno == EINTR)
-            continue;
-        written = n > 0;
-        p += written ? n : 0;
-    }
+    written = written && WriteAll(fd, bytes);
     written = ::fsync(fd) == 0 && written;
     written = written && ::rename(temporary.constData(), path.constData()) == 0;
     if (!written)
@@ -557,13 +565,7 @@ void WriteFileInPlace(const QString &fileName, const QByteArray &bytes) {
             ::ftruncate(fd, status.st_size);
         }
     }
-    for (qsizetype offset = 0; written && offset < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.constData() + offset, static_cast<size_t>(bytes.size() - offset));
-        if (n < 0 && errno == EINTR)
-            continue;
-        written = n > 0;
-        offset += written ? n : 0;
-    }
+    written = written && WriteAll(fd, bytes);
     if (written && regular)
         written = ::ftruncate(fd, bytes.size()) == 0;
     if (fd >= 0)

@@ -20,7 +20,7 @@ enum class Commit {
     Whole,
 };
 
-/// Anonymous mapping of `length` bytes, huge pages asked for, backed as it is touched; nullptr when the
+/// Anonymous mapping of `length` bytes, huge pages asked for, counted as `commit` says; nullptr when the
 /// mapping fails. Released with munmap.
 char *MapHuge(std::size_t length, Commit commit);
 
